@@ -1,0 +1,28 @@
+// The application shell: start-up, the frame loop and shutdown.
+#pragma once
+
+struct SDL_Surface;
+
+// The display surface; null until video has started.
+extern SDL_Surface* screen;
+// Set by Escape or the window's close request; the loop tests it each pass.
+extern bool quitRequested;
+
+// Starts SDL and opens the window; false when there is no display surface.
+// depth 0 takes the desktop's depth.
+bool initVideo(int depth = 0);
+
+// Start-up after "Program Started": board, cursor, sound, video, sheets,
+// sprite table. False (with its message printed) when a step failed.
+bool startUp();
+// Frees the nodes, closes sound, quits SDL.
+void shutDown();
+
+// The rules' half of a frame: GameState::update, then every fuse tick.
+void advanceGame();
+// The picture of the current state, without presenting it.
+void drawScene();
+// One pass of the frame loop.
+void runFrame();
+// Start-up, the paced frame loop until a quit is requested, shutdown.
+int runProgram();

@@ -1,0 +1,85 @@
+// The one record of game control: whose turn it is, the active settings of
+// the game being played, the pending settings on the panel, the panel's
+// buttons, the counters and the last mouse position.
+#pragma once
+
+#include <cstdint>
+
+#include "board/node.h"
+
+// Computer strengths.
+enum : int32_t { AiEasy = 0, AiNormal = 1, AiTough = 2 };
+
+struct Seat {
+  int32_t aiMode;         // active strength
+  int32_t pendingAiMode;  // strength chosen on the panel
+  bool computer;          // active: the computer plays this colour
+  bool pendingComputer;   // chosen on the panel
+};
+
+// A clickable rectangle; all four edges count as inside.
+struct PanelButton {
+  int32_t x, y, width, height;
+  bool contains(int32_t px, int32_t py) const {
+    return x <= px && px <= x + width && y <= py && py <= y + height;
+  }
+};
+
+enum PanelButtonId : int {
+  ButtonPlayers,
+  ButtonDirection,
+  ButtonSeat1Type,
+  ButtonSeat1Strength,
+  ButtonSeat2Type,
+  ButtonSeat2Strength,
+  ButtonSeat3Type,
+  ButtonSeat3Strength,
+  ButtonSeat4Type,
+  ButtonSeat4Strength,
+  ButtonNewGame,
+  panelButtonCount
+};
+
+// Before the first mouse event the pointer is parked off the window.
+inline constexpr int32_t mouseUnknown = -1000;
+
+struct GameState {
+  int32_t currentPlayer;
+  int32_t turnSense;  // active: +1 counter-clockwise, -1 clockwise
+  int32_t pendingTurnSense;
+  bool newGameRequested;
+  PanelButton buttons[panelButtonCount];
+  int32_t nodeCounts[playerIdCount];
+  int32_t moveCount;
+  int32_t turnCount;
+  int32_t mouseX;
+  int32_t mouseY;
+  bool fourPlayers;  // active player count
+  bool pendingFourPlayers;
+  Seat seats[4];            // index = PlayerId - 1
+  uint32_t lastFrameTicks;  // when the panel last measured the frame rate
+  bool firstDealDone;
+
+  GameState();
+
+  // Once per frame: events, deals, end of move, rotation, computer moves,
+  // the burnout pass, clicks (game/turn_controller.cpp).
+  void update();
+  // Deals a fresh game on the existing board (board/deal.cpp).
+  void newGame();
+  // The move of a computer seat (ai/computer_player.cpp).
+  void takeComputerTurn(PlayerId player, int32_t aiMode);
+  // The status panel and the pointer (render/panel.cpp).
+  void drawPanel();
+
+  // The last seat of the active player count.
+  int32_t lastSeat() const { return fourPlayers ? 4 : 2; }
+  // New Game: copy every pending setting into the active one.
+  void applyPendingSettings();
+};
+
+// Created with new during static initialisation, before main; never deleted.
+extern GameState* gameState;
+
+// The winner's PlayerId, 0 while the game is undecided.
+extern int32_t winner;

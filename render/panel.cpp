@@ -1,0 +1,85 @@
+// The status panel on the left, the frame rate under the board and the
+// pointer over everything.
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "board/cascade.h"
+#include "game/game_state.h"
+#include "render/sprites.h"
+#include "render/text.h"
+
+namespace {
+const char* const turnLines[] = {nullptr, "BLUE'S TURN", "RED'S TURN", "GREEN'S TURN",
+                                 "YELLOW'S TURN"};
+const char* const winnerLines[] = {nullptr, "BLUE PLAYER WON!!!", "RED PLAYER WON!!!",
+                                   "GREEN PLAYER WON!!!", "YELLOW PLAYER WON!!!"};
+const char* const aiModeLines[] = {"AI Mode: EASY", "AI Mode: NORMAL", "AI Mode: TOUGH"};
+
+const char* pick(const char* const* lines, int count, int32_t index) {
+  return index >= 0 && index < count ? lines[index] : nullptr;
+}
+
+// The rate of one frame from its time in ms. A frame under a millisecond is
+// as fast as the clock can tell: 1000. A clock that reads earlier than the
+// last frame (the very first frame measures from before SDL started) gives
+// no rate: 0.
+int framesPerSecond(Sint32 elapsed) {
+  if (elapsed < 0) return 0;
+  if (elapsed == 0) return 1000;
+  return static_cast<int>(1.0 / (elapsed / 1000.0));
+}
+}  // namespace
+
+void GameState::drawPanel() {
+  char line[64];
+  drawSprite(0, 0, SlotPanel);
+
+  if constexpr (revision::diagnosticsEnabled) {
+    char rate[30];
+    const Sint32 elapsed = static_cast<Sint32>(SDL_GetTicks() - lastFrameTicks);
+    std::snprintf(rate, sizeof rate, "FPS:%i", framesPerSecond(elapsed));
+    drawText(revision::boardOriginX, 585, rate, Font);
+    lastFrameTicks = SDL_GetTicks();
+  }
+
+  const char* status = nullptr;
+  if (settleCountdown >= 1)
+    status = "BUSY";
+  else if (winner >= 1)
+    status = pick(winnerLines, 5, winner);
+  else
+    status = pick(turnLines, 5, currentPlayer);
+  if (status) drawTextCentred(100, 8, status, Font);
+
+  for (PlayerId p = 0; p < playerIdCount; ++p) {
+    std::snprintf(line, sizeof line, currentPlayer == p ? "%3i NODES - TURN" : "%3i NODES",
+                  nodeCounts[p]);
+    drawText(37, 49 + 21 * p, line, Font);
+  }
+
+  std::snprintf(line, sizeof line, "%i TURNS - %i MOVES", turnCount, moveCount);
+  drawTextCentred(100, 154, line, Font);
+
+  for (int k = 0; k < 5; ++k) {
+    const char* first;
+    const char* second;
+    if (k == 0) {
+      first = pendingFourPlayers ? "Four Players" : "Two Players";
+      second = pendingTurnSense == +1 ? "Direction: CCW" : "Direction: CW";
+    } else {
+      const Seat& seat = seats[k - 1];
+      first = seat.pendingComputer ? "Computer player" : "Human Player";
+      second = pick(aiModeLines, 3, seat.pendingAiMode);
+    }
+    drawTextCentred(116, 195 + 43 * k, first, Font);
+    if (second) drawTextCentred(116, 215 + 43 * k, second, Font);
+  }
+
+  drawTextCentred(100, 412, "New Game", Font);
+  drawTextCentred(100, 422, "(with settings above)", Font);
+  drawTextCentred(100, 450, "Press <ESC> to Exit Game", Font);
+  drawTextCentred(100, 460, "Press <S> to toggle sound", Font);
+
+  drawSprite(mouseX, mouseY, SlotPointer);
+}

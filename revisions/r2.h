@@ -1,0 +1,20 @@
+// Build settings of CSpindrel-r2: a 14 by 14 board in a 640 by 480 window.
+// Every program compiles the same sources; only this header differs.
+#pragma once
+
+// Burnout changes the node record itself, so the preprocessor needs it too.
+#define SPINDREL_BURNOUT_ENABLED 0
+
+namespace revision {
+inline constexpr const char* programName = "CSpindrel-r2";
+inline constexpr int boardSize = 14;  // columns = rows = N
+inline constexpr int windowWidth = 640;
+inline constexpr int windowHeight = 480;
+inline constexpr int boardOriginX = 260;  // cell (0, 0), top-left corner
+inline constexpr int boardOriginY = 70;
+inline constexpr int backgroundColumns = 12;  // 64-pixel tiles
+inline constexpr int backgroundRows = 9;
+inline constexpr bool burnoutEnabled = SPINDREL_BURNOUT_ENABLED;
+inline constexpr bool previewArrows = false;
+inline constexpr bool diagnosticsEnabled = false;
+}  // namespace revision

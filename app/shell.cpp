@@ -27,6 +27,8 @@ constexpr SheetFile sheetFiles[] = {
     {"nodes.bmp", Nodes, "Couldn't load NODES\n"},
 };
 
+}  // namespace
+
 // Waits until a 60th of a second has passed since the previous flip. The
 // deadline advances in whole 60ths, so the pace does not drift; after a
 // stall it starts afresh rather than rushing to catch up.
@@ -45,7 +47,6 @@ void paceFrame() {
   }
   if (framesInPeriod == revision::framesPerSecond) framesInPeriod = 0;
 }
-}  // namespace
 
 bool initVideo(int depth) {
   SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);

@@ -24,5 +24,7 @@ void advanceGame();
 void drawScene();
 // One pass of the frame loop.
 void runFrame();
+// Waits until a 60th of a second has passed since the previous frame.
+void paceFrame();
 // Start-up, the paced frame loop until a quit is requested, shutdown.
 int runProgram();

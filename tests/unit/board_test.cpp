@@ -18,15 +18,23 @@ TEST(Board, NodesSitInTheirCellsInBoardOrder) {
       EXPECT_EQ(node->x, boardOriginX + 24 * c);
       EXPECT_EQ(node->y, boardOriginY + 24 * r);
       // Column-major storage: the flat order is the board order.
-      if (previous) EXPECT_EQ(node, previous + 1);
+      if (previous) {
+        EXPECT_EQ(node, previous + 1);
+      }
       previous = node;
     }
   }
   // The far corner of each build: (23, 0) at (764, 12) in the game and r1,
   // (13, 13) at (572, 382) in r2, (17, 0) at (612, 24) in r3.
-  if (boardSize == 24) EXPECT_EQ(board[23][0]->x * 1000 + board[23][0]->y, 764012);
-  if (boardSize == 14) EXPECT_EQ(board[13][13]->x * 1000 + board[13][13]->y, 572382);
-  if (boardSize == 18) EXPECT_EQ(board[17][0]->x * 1000 + board[17][0]->y, 612024);
+  if (boardSize == 24) {
+    EXPECT_EQ(board[23][0]->x * 1000 + board[23][0]->y, 764012);
+  }
+  if (boardSize == 14) {
+    EXPECT_EQ(board[13][13]->x * 1000 + board[13][13]->y, 572382);
+  }
+  if (boardSize == 18) {
+    EXPECT_EQ(board[17][0]->x * 1000 + board[17][0]->y, 612024);
+  }
 }
 
 TEST(Board, NodeRecordCarriesBurnoutOnlyWhereItExists) {

@@ -12,7 +12,7 @@ PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean
+.PHONY: run test build deps configure clean bench
 
 deps:
 	@missing=""; \
@@ -39,3 +39,10 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The speed figures: the headless table, then the CPU share at the 60 Hz pace
+# of the real game beside the bare blits, under Xvfb.
+bench: build
+	cd $(BUILD)/bin && ../tools/spindrel-bench --runs 5
+	cd $(BUILD)/bin && xvfb-run -a -s "-screen 0 1024x768x24" \
+	  ../tools/spindrel-bench --cpu ./CSpindrel 10 5 2>/dev/null

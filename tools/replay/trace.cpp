@@ -1,0 +1,40 @@
+#include "tools/replay/trace.h"
+
+#include <cstdio>
+
+#include "board/cascade.h"
+#include "game/game_state.h"
+
+namespace {
+// A value that should be one digit; anything else shows up as '?'.
+char digit(int value) { return value >= 0 && value <= 9 ? static_cast<char>('0' + value) : '?'; }
+}  // namespace
+
+size_t formatTraceLine(char* buffer, long frame) {
+  const GameState& g = *gameState;
+  int length =
+      std::snprintf(buffer, traceLineCapacity, "T %ld %d %d %d %d %d %d,%d,%d,%d,%d ", frame,
+                    static_cast<int>(settleCountdown), static_cast<int>(g.currentPlayer),
+                    static_cast<int>(winner), static_cast<int>(g.moveCount),
+                    static_cast<int>(g.turnCount), static_cast<int>(g.nodeCounts[0]),
+                    static_cast<int>(g.nodeCounts[1]), static_cast<int>(g.nodeCounts[2]),
+                    static_cast<int>(g.nodeCounts[3]), static_cast<int>(g.nodeCounts[4]));
+  char* out = buffer + length;
+  for (int column = 0; column < revision::boardSize; ++column) {
+    for (int row = 0; row < revision::boardSize; ++row) {
+      const Node& node = *board[column][row];
+      *out++ = digit(node.owner);
+      *out++ = digit(node.direction);
+      *out++ = node.fuse == -1 ? '.' : digit(node.fuse);
+#if SPINDREL_BURNOUT_ENABLED
+      *out++ = digit(node.fireCount);
+      *out++ = node.burnt ? 'b' : '-';
+#else
+      *out++ = '-';
+      *out++ = '-';
+#endif
+    }
+  }
+  *out++ = '\n';
+  return static_cast<size_t>(out - buffer);
+}

@@ -10,9 +10,11 @@ PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libgtest-dev \
            xvfb xdotool x11-utils imagemagick
 
+PREFIX     ?= /usr/local
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean bench
+.PHONY: run test build deps configure clean bench install uninstall
 
 deps:
 	@missing=""; \
@@ -46,3 +48,19 @@ bench: build
 	cd $(BUILD)/bin && ../tools/spindrel-bench --runs 5
 	cd $(BUILD)/bin && xvfb-run -a -s "-screen 0 1024x768x24" \
 	  ../tools/spindrel-bench --cpu ./CSpindrel 10 5 2>/dev/null
+
+# Installs into $(DESTDIR)$(PREFIX); the list of what was installed is kept
+# in the build folder, so that uninstall removes exactly that.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+	cp $(BUILD)/install_manifest.txt $(BUILD)/installed-$(subst /,_,$(DESTDIR)$(PREFIX)).txt
+
+uninstall:
+	@manifest=$(BUILD)/installed-$(subst /,_,$(DESTDIR)$(PREFIX)).txt; \
+	if [ ! -f "$$manifest" ]; then echo "Nothing was installed into $(DESTDIR)$(PREFIX) from $(BUILD)"; exit 1; fi; \
+	while IFS= read -r file || [ -n "$$file" ]; do \
+	  case "$$file" in "$(DESTDIR)"/*) ;; *) file="$(DESTDIR)$$file";; esac; \
+	  rm -f "$$file"; \
+	done < "$$manifest"; \
+	for dir in libexec/cspindrel share/cspindrel share/applications share/pixmaps bin libexec share; do rmdir "$(DESTDIR)$(PREFIX)/$$dir" 2>/dev/null || true; done; \
+	rm -f "$$manifest"; echo "Removed what was installed into $(DESTDIR)$(PREFIX)"

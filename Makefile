@@ -14,7 +14,7 @@ PREFIX     ?= /usr/local
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean bench install uninstall
+.PHONY: run test build deps configure clean bench install install-files uninstall
 
 deps:
 	@missing=""; \
@@ -49,18 +49,31 @@ bench: build
 	cd $(BUILD)/bin && xvfb-run -a -s "-screen 0 1024x768x24" \
 	  ../tools/spindrel-bench --cpu ./CSpindrel 10 5 2>/dev/null
 
-# Installs into $(DESTDIR)$(PREFIX); the list of what was installed is kept
-# in the build folder, so that uninstall removes exactly that.
+# Installs into $(DESTDIR)$(PREFIX). The files installed and the folders the
+# install created are kept in the build folder, so that uninstall removes
+# exactly those and nothing else.
+INSTALL_DIRS = bin libexec libexec/cspindrel share share/cspindrel share/applications share/pixmaps
+INSTALL_RECORD = $(BUILD)/installed-$(subst /,_,$(DESTDIR)$(PREFIX))
+
 install: build
+	@$(MAKE) --no-print-directory install-files
+
+# The install step alone, on a finished build (the tests use it).
+install-files:
+	@: > $(INSTALL_RECORD).dirs; \
+	for dir in $(PREFIX) $(addprefix $(PREFIX)/,$(INSTALL_DIRS)); do \
+	  [ -d "$(DESTDIR)$$dir" ] || echo "$(DESTDIR)$$dir" >> $(INSTALL_RECORD).dirs; \
+	done
 	cmake --install $(BUILD) --prefix $(PREFIX)
-	cp $(BUILD)/install_manifest.txt $(BUILD)/installed-$(subst /,_,$(DESTDIR)$(PREFIX)).txt
+	cp $(BUILD)/install_manifest.txt $(INSTALL_RECORD).files
 
 uninstall:
-	@manifest=$(BUILD)/installed-$(subst /,_,$(DESTDIR)$(PREFIX)).txt; \
-	if [ ! -f "$$manifest" ]; then echo "Nothing was installed into $(DESTDIR)$(PREFIX) from $(BUILD)"; exit 1; fi; \
+	@if [ ! -f $(INSTALL_RECORD).files ]; then \
+	  echo "Nothing was installed into $(DESTDIR)$(PREFIX) from $(BUILD)"; exit 1; fi; \
 	while IFS= read -r file || [ -n "$$file" ]; do \
 	  case "$$file" in "$(DESTDIR)"/*) ;; *) file="$(DESTDIR)$$file";; esac; \
 	  rm -f "$$file"; \
-	done < "$$manifest"; \
-	for dir in libexec/cspindrel share/cspindrel share/applications share/pixmaps bin libexec share; do rmdir "$(DESTDIR)$(PREFIX)/$$dir" 2>/dev/null || true; done; \
-	rm -f "$$manifest"; echo "Removed what was installed into $(DESTDIR)$(PREFIX)"
+	done < $(INSTALL_RECORD).files; \
+	tac $(INSTALL_RECORD).dirs | while IFS= read -r dir; do rmdir "$$dir" 2>/dev/null || true; done; \
+	rm -f $(INSTALL_RECORD).files $(INSTALL_RECORD).dirs; \
+	echo "Removed what was installed into $(DESTDIR)$(PREFIX)"

@@ -1,0 +1,56 @@
+// A plain RGB picture to draw the sheets into, pixel by pixel, and the few
+// drawing helpers the artwork needs. Colours are 0xRRGGBB.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Colour = uint32_t;
+
+Colour rgb(int r, int g, int b);
+// a when t = 0, b when t = 1.
+Colour mix(Colour a, Colour b, double t);
+// 0..255, as the eye weighs red, green and blue.
+int brightness(Colour c);
+
+class Canvas {
+ public:
+  // Every pixel starts as the transparent key.
+  Canvas(int width, int height, Colour key);
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  Colour key() const { return key_; }
+
+  // Pixels outside the canvas are ignored. Ink is never the key: a colour
+  // that equals it is moved by one step of blue.
+  void set(int x, int y, Colour c);
+  // Puts the key back: the pixel becomes transparent again.
+  void clear(int x, int y);
+  Colour get(int x, int y) const;
+  bool isInk(int x, int y) const { return get(x, y) != key_; }
+
+  void fill(int x, int y, int w, int h, Colour c);
+  // The one-pixel outline of a rectangle.
+  void frame(int x, int y, int w, int h, Colour c);
+  // A raised (light top-left, dark bottom-right) or, with the colours
+  // swapped, sunken one-pixel edge inside the rectangle.
+  void bevel(int x, int y, int w, int h, Colour light, Colour dark);
+  // Copies the ink of a w x h area of another canvas; the key stays out.
+  void paste(const Canvas& from, int fromX, int fromY, int w, int h, int x, int y);
+
+  // Writes a BMP file; false when it cannot be written.
+  bool save(const std::string& path) const;
+
+ private:
+  int width_, height_;
+  Colour key_;
+  std::vector<Colour> pixels_;
+};
+
+// Draws string art: one text row per pixel row, '.' or ' ' leaves the pixel
+// alone, any other character is looked up in the palette string (the
+// character at index i takes colours[i]).
+void drawArt(Canvas& canvas, int x, int y, const char* const* rows, int rowCount,
+             const char* palette, const Colour* colours);

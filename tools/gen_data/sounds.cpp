@@ -29,7 +29,9 @@ int16_t toSample(double v) {
 std::vector<int16_t> synthBlip() {
   const double length = 0.110, attack = 0.003, fadeStart = 0.070;
   const double startHz = 620, endHz = 930;  // a fifth up
-  const double peak = 0.40;                 // about -8 dB of full scale
+  // The blip peaks near a quarter of full scale (-12 dB): a cascade starts
+  // several at the same instant, and those add up in step.
+  const double level = 0.33;
   const int count = static_cast<int>(length * sampleRate);
   std::vector<int16_t> samples(count);
   double phase = 0;
@@ -40,7 +42,7 @@ std::vector<int16_t> synthBlip() {
     const double envelope = rise(t / attack) * std::exp(-t / 0.040) *
                             (1 - rise((t - fadeStart) / (length - fadeStart)));
     const double tone = std::sin(phase) + 0.25 * std::exp(-t / 0.012) * std::sin(2 * phase);
-    samples[i] = toSample(peak * envelope * tone / 1.25);
+    samples[i] = toSample(level * envelope * tone / 1.25);
   }
   return samples;
 }

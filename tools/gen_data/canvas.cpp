@@ -18,21 +18,12 @@ Colour mix(Colour a, Colour b, double t) {
   return rgb(channel(16), channel(8), channel(0));
 }
 
-int brightness(Colour c) {
-  return (299 * ((c >> 16) & 0xFF) + 587 * ((c >> 8) & 0xFF) + 114 * (c & 0xFF)) / 1000;
-}
-
 Canvas::Canvas(int width, int height, Colour key)
     : width_(width), height_(height), key_(key), pixels_(width * height, key) {}
 
 void Canvas::set(int x, int y, Colour c) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
   pixels_[y * width_ + x] = c == key_ ? c ^ 1 : c;
-}
-
-void Canvas::clear(int x, int y) {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  pixels_[y * width_ + x] = key_;
 }
 
 Colour Canvas::get(int x, int y) const {
@@ -57,12 +48,6 @@ void Canvas::bevel(int x, int y, int w, int h, Colour light, Colour dark) {
   fill(x, y, 1, h - 1, light);
   fill(x + 1, y + h - 1, w - 1, 1, dark);
   fill(x + w - 1, y + 1, 1, h - 1, dark);
-}
-
-void Canvas::paste(const Canvas& from, int fromX, int fromY, int w, int h, int x, int y) {
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i)
-      if (from.isInk(fromX + i, fromY + j)) set(x + i, y + j, from.get(fromX + i, fromY + j));
 }
 
 bool Canvas::save(const std::string& path) const {

@@ -11,8 +11,6 @@ using Colour = uint32_t;
 Colour rgb(int r, int g, int b);
 // a when t = 0, b when t = 1.
 Colour mix(Colour a, Colour b, double t);
-// 0..255, as the eye weighs red, green and blue.
-int brightness(Colour c);
 
 class Canvas {
  public:
@@ -26,10 +24,7 @@ class Canvas {
   // Pixels outside the canvas are ignored. Ink is never the key: a colour
   // that equals it is moved by one step of blue.
   void set(int x, int y, Colour c);
-  // Puts the key back: the pixel becomes transparent again.
-  void clear(int x, int y);
   Colour get(int x, int y) const;
-  bool isInk(int x, int y) const { return get(x, y) != key_; }
 
   void fill(int x, int y, int w, int h, Colour c);
   // The one-pixel outline of a rectangle.
@@ -37,8 +32,6 @@ class Canvas {
   // A raised (light top-left, dark bottom-right) or, with the colours
   // swapped, sunken one-pixel edge inside the rectangle.
   void bevel(int x, int y, int w, int h, Colour light, Colour dark);
-  // Copies the ink of a w x h area of another canvas; the key stays out.
-  void paste(const Canvas& from, int fromX, int fromY, int w, int h, int x, int y);
 
   // Writes a BMP file; false when it cannot be written.
   bool save(const std::string& path) const;

@@ -31,7 +31,7 @@ constexpr Colour plateDark = 0x0C0F15;
 constexpr Colour well = 0x121721;
 constexpr Colour wellDark = 0x07090D;
 constexpr Colour outline = 0x0A0D13;
-// Across a connector bar: rim, light, middle, dark, rim.
+// Across a connector bar: a dark rim, five shades from light to dark, a rim.
 constexpr Colour steel[7] = {0x0D1017, 0xE4EAF2, 0xC4CCD8, 0xA8B2C2, 0x8A95A7, 0x6A7588, 0x0D1017};
 
 // A value 0..n-1 from a pixel position that repeats every 64 pixels, for

@@ -29,9 +29,9 @@ int16_t toSample(double v) {
 std::vector<int16_t> synthBlip() {
   const double length = 0.110, attack = 0.003, fadeStart = 0.070;
   const double startHz = 620, endHz = 930;  // a fifth up
-  // The blip peaks near a quarter of full scale (-12 dB): a cascade starts
+  // The blip peaks near a fifth of full scale (-14 dB): a cascade starts
   // several at the same instant, and those add up in step.
-  const double level = 0.33;
+  const double level = 0.27;
   const int count = static_cast<int>(length * sampleRate);
   std::vector<int16_t> samples(count);
   double phase = 0;

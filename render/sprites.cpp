@@ -8,7 +8,7 @@ SDL_Surface* sheets[sheetCount] = {nullptr, nullptr, nullptr};
 SpriteSlot SpriteTable[revision::spriteSlotCount];
 
 namespace {
-// The top-left pixel in the bitmap's own format, read with its own width.
+// The top-left pixel as stored, read with the surface's own width.
 Uint32 topLeftPixel(SDL_Surface* surface) {
   const Uint8* p = static_cast<const Uint8*>(surface->pixels);
   switch (surface->format->BytesPerPixel) {
@@ -31,19 +31,18 @@ bool loadSheet(const char* path, SheetId sheet) {
     return false;
   }
 
-  // The key is the top-left pixel's colour. Taken as RGB and mapped into the
-  // display format, it stays right whatever format the bitmap has.
-  SDL_LockSurface(loaded);
-  Uint8 r, g, b;
-  SDL_GetRGB(topLeftPixel(loaded), loaded->format, &r, &g, &b);
-  SDL_UnlockSurface(loaded);
-
   SDL_Surface* converted = SDL_DisplayFormat(loaded);
   SDL_FreeSurface(loaded);
   if (!converted) return false;
   sheets[sheet] = converted;
-  SDL_SetColorKey(converted, SDL_SRCCOLORKEY | SDL_RLEACCEL,
-                  SDL_MapRGB(converted->format, r, g, b));
+
+  // The key is the top-left pixel, read from the converted sheet itself: the
+  // colour it has there, stray bytes included, is exactly what the blits
+  // compare against, whatever format the bitmap came in.
+  SDL_LockSurface(converted);
+  const Uint32 key = topLeftPixel(converted);
+  SDL_UnlockSurface(converted);
+  SDL_SetColorKey(converted, SDL_SRCCOLORKEY | SDL_RLEACCEL, key);
   return true;
 }
 

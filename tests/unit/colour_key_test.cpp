@@ -165,9 +165,8 @@ TEST_F(ColourKey, ThirtyTwoBitSheetKeysItsTopLeftColourOnly) {
 
 // Many painters write 0xFF into the unused fourth byte of a 32-bit bitmap.
 // The display conversion copies that byte along unchanged, so a key built
-// from the colour alone misses the sheet's own key pixels. Disabled until
-// the loader keys such sheets by their converted top-left pixel.
-TEST_F(ColourKey, DISABLED_ThirtyTwoBitSheetWithAFilledFourthByte) {
+// from the colour alone would miss the sheet's own key pixels.
+TEST_F(ColourKey, ThirtyTwoBitSheetWithAFilledFourthByte) {
   const std::string path = keep(write32("key32ff.bmp", pictureWidth, pictureHeight, picture, 0xFF));
   ASSERT_EQ(fileBytesPerPixel(path), 4);
   expectKeyedBlit(path);

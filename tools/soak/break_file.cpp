@@ -319,8 +319,14 @@ bool breakAnyFile(const std::string& kind, const Bytes& source, Bytes& out) {
   if (kind == "empty") {
     out.clear();
   } else if (kind == "truncated-header") {
-    // The file's first few bytes: a sheet's or a sound's header cut short.
-    out.assign(source.begin(), source.begin() + std::min<size_t>(source.size(), 22));
+    // The file's first few bytes: inside a bitmap's info header, a wave's
+    // format chunk, an MP3's tag header or its first frame header.
+    size_t keep = 22;
+    if (source.size() >= 3 && !std::memcmp(source.data(), "ID3", 3))
+      keep = 5;
+    else if (source.size() >= 2 && source[0] == 0xFF && (source[1] & 0xE0) == 0xE0)
+      keep = 2;
+    out.assign(source.begin(), source.begin() + std::min(source.size(), keep));
   } else if (kind == "truncated") {
     // The headers complete and half of the data behind them.
     size_t keep = source.size() / 2;

@@ -1,5 +1,7 @@
 // The status panel on the left, the frame rate under the board and the
 // pointer over everything.
+#include "render/panel.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -20,16 +22,16 @@ const char* pick(const char* const* lines, int count, int32_t index) {
   return index >= 0 && index < count ? lines[index] : nullptr;
 }
 
-// The rate of one frame from its time in ms. A frame under a millisecond is
-// as fast as the clock can tell: 1000. A clock that reads earlier than the
-// last frame (the very first frame measures from before SDL started) gives
-// no rate: 0.
-int framesPerSecond(Sint32 elapsed) {
+}  // namespace
+
+// A frame under a millisecond is as fast as the clock can tell. A clock that
+// reads earlier than the last frame (the very first frame measures from before
+// SDL started) gives no rate yet, like a frame of over a second.
+int measuredFrameRate(int32_t elapsed) {
   if (elapsed < 0) return 0;
   if (elapsed == 0) return 1000;
   return static_cast<int>(1.0 / (elapsed / 1000.0));
 }
-}  // namespace
 
 void GameState::drawPanel() {
   char line[64];
@@ -38,7 +40,7 @@ void GameState::drawPanel() {
   if constexpr (revision::diagnosticsEnabled) {
     char rate[30];
     const Sint32 elapsed = static_cast<Sint32>(SDL_GetTicks() - lastFrameTicks);
-    std::snprintf(rate, sizeof rate, "FPS:%i", framesPerSecond(elapsed));
+    std::snprintf(rate, sizeof rate, "FPS:%i", measuredFrameRate(elapsed));
     drawText(revision::boardOriginX, 585, rate, Font);
     lastFrameTicks = SDL_GetTicks();
   }

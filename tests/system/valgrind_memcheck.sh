@@ -1,15 +1,15 @@
 #!/bin/bash
-# Memcheck on every program under Xvfb: start, some seconds of frames (a few
-# hundred at the game's pace), a click, Escape. No invalid read or write, no
-# use of an uninitialised value, and no leak outside what the system libraries
-# keep (tests/valgrind.supp). The programs run one after the other on one X
-# server.
+# Memcheck on every program under Xvfb: start, a few hundred frames (memcheck
+# slows the game to some 16 to 30 frames a second), a click, Escape. No
+# invalid read or write, no use of an uninitialised value, and no leak
+# outside what the system libraries keep (tests/valgrind.supp). The programs
+# run one after the other on one X server.
 #   valgrind_memcheck.sh OUTPUT_DIR SOURCE_DIR BUILD_DIR
 set -u
 output_dir=$1
 source_dir=$2
 suppressions=$source_dir/tests/valgrind.supp
-frame_seconds=12  # memcheck draws some 16 to 30 frames a second here
+frame_seconds=12
 export SDL_AUDIODRIVER=dummy  # the mixer runs, whatever sound the machine has
 export SDL_VIDEODRIVER=x11    # never a fallback to a text-mode display
 

@@ -6,11 +6,16 @@
 // an overflow or a leak also ends the run.
 //
 //   spindrel-soak [--games N] [--frames N] [--game-frames N] [--seed N]
-//                 [--diagnostics]
+//                 [--diagnostics] [--list]
 //
+// --games: games to play (a game ends with the next deal); --frames: stop
+// after that many frames instead; --game-frames: a game still undecided
+// after that many frames is ended with New Game; --seed: the game's and the
+// soak's random numbers, so a run repeats exactly; --list: one line per game.
 // The game's diagnostic lines are dropped unless --diagnostics is given; the
 // soak's own report goes to standard error. Exit code 0 when every frame
-// passed, 1 on the first broken rule, 2 on bad arguments.
+// passed, 1 on the first broken rule (with the frame and the command that
+// repeats it), 2 on bad arguments.
 #include <SDL.h>
 
 #include <cstdint>
@@ -29,7 +34,7 @@ namespace {
 const char* toolName = "spindrel-soak";
 
 struct Options {
-  long games = 200;         // deals to play
+  long games = 200;         // games to play
   long frames = 0;          // stop after this many frames (0: no limit)
   long gameFrames = 60000;  // a game still undecided after this is ended
   uint32_t seed = 1;
@@ -131,11 +136,7 @@ void pushNoise(SoakRandom& rng, FrameInput& in, bool allowLeftPress) {
     } else if (kind < 42) {
       pushMotion(in, rng.below(65536), rng.below(65536));  // far off the window
     } else if (kind < 52) {
-      if (allowLeftPress) {
-        int32_t x, y;
-        windowPoint(rng, x, y);
-        pushButton(in, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y);
-      }
+      if (allowLeftPress) pushButton(in, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y);
     } else if (kind < 60) {
       pushButton(in, SDL_MOUSEBUTTONDOWN, static_cast<Uint8>(2 + rng.below(4)), x, y);
     } else if (kind < 68) {
@@ -343,8 +344,9 @@ int main(int argc, char** argv) {
                    revision::programName, tally.games + 1, tally.frames - gameStartFrame,
                    tally.frames, options.seed, failure, settings);
       dumpBoard();
-      std::fprintf(stderr, "  rerun: spindrel-soak%s --seed %u --frames %ld\n",
-                   revision::programName + std::strlen("CSpindrel"), options.seed, tally.frames);
+      std::fprintf(stderr, "  rerun: spindrel-soak%s --seed %u --game-frames %ld --frames %ld\n",
+                   revision::programName + std::strlen("CSpindrel"), options.seed,
+                   options.gameFrames, tally.frames);
       exitCode = 1;
       break;
     }

@@ -1,6 +1,7 @@
 // Bitmap text: glyph lookup, the 7-pixel pen, centring and clipping.
 #include "render/text.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -77,19 +78,30 @@ TEST_F(Text, BytesFrom128DrawNothingButMoveThePen) {
     ASSERT_TRUE(same(grabScreen(), before));
   }
   // "A?B" with a high byte in the middle: B stands 14 pixels after A.
-  expectTextAt(
-      "A\xC4"
-      "B",
-      40, 40, 40, false);
-  expectTextAt(
-      "\x80\xFF"
-      "OK",
-      40, 40, 40, false);
+  expectTextAt("A\304B", 40, 40, 40, false);
+  expectTextAt("\200\377OK", 40, 40, 40, false);
   // Centring counts the high bytes too: four characters start at 86.
-  expectTextAt(
-      "\x80"
-      "BUSY\x80",
-      100, 79, 8, true);
+  expectTextAt("\200BUSY\200", 100, 79, 8, true);
+}
+
+TEST_F(Text, HighBytesFindNoGlyphEvenInATallerSheet) {
+  // A sheet of 16 x 16 cells all ink: were the bytes read unsigned, codes
+  // from 128 would find a cell here and draw it.
+  SDL_Surface* font = sheets[Font];
+  SDL_Surface* tall = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 256, 32, screen->format->Rmask,
+                                           screen->format->Gmask, screen->format->Bmask, 0);
+  ASSERT_NE(tall, nullptr);
+  SDL_FillRect(tall, nullptr, SDL_MapRGB(tall->format, 0xFF, 0xFF, 0xFF));
+  sheets[Font] = tall;
+  const Image before = clearedScreen();
+  drawText(40, 40, "\200\237\300\377", Font);
+  const Image after = grabScreen();
+  drawText(40, 70, "A", Font);  // a code from 0 to 127 does show
+  const Image control = grabScreen();
+  sheets[Font] = font;
+  SDL_FreeSurface(tall);
+  EXPECT_TRUE(same(after, before));
+  EXPECT_FALSE(sameIn(control, before, 40, 70, 15, 15));
 }
 
 TEST_F(Text, TextPastTheScreenEdgeIsClipped) {

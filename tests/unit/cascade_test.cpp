@@ -171,7 +171,11 @@ TEST(Burnout, TheEighthFiringCapturesThenBurnsOut) {
   fillBoard(Blue, North);
   Node* node = put(5, 5, Blue, East);
   Node* target = put(6, 5, Red, South);
-  node->fireCount = 7;
+  for (int firing = 1; firing <= 7; ++firing) node->fire();
+  EXPECT_FALSE(node->burnt);
+  EXPECT_EQ(node->owner, Blue);
+  EXPECT_EQ(node->fireCount, 7);
+  target->owner = Red;
   node->fire();
   EXPECT_EQ(target->owner, Blue);
   EXPECT_EQ(target->fuse, 1);

@@ -20,6 +20,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 CAPTION = "Spindrel-C by Tamwick 2005"
 SCREEN = (1024, 768)
@@ -204,7 +205,18 @@ class Window:
 
 
 def start_xvfb():
-    """A fresh Xvfb on a display number it chooses itself."""
+    """A fresh Xvfb on a display number it chooses itself; servers starting
+    at the same moment can race for a number, so a failed start is retried."""
+    for attempt in range(3):
+        try:
+            return start_xvfb_once()
+        except RuntimeError:
+            if attempt == 2:
+                raise
+            time.sleep(1)
+
+
+def start_xvfb_once():
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
@@ -223,6 +235,7 @@ def start_xvfb():
     os.close(read_end)
     if not number.strip():
         xvfb.kill()
+        xvfb.wait()
         raise RuntimeError("Xvfb did not start")
     os.environ["DISPLAY"] = ":" + number.decode().strip()
     return xvfb
@@ -311,23 +324,29 @@ class Program:
         env.pop("SDL_VIDEODRIVER", None)
         env["SDL_AUDIODRIVER"] = "dummy"
         self.stdout = tempfile.TemporaryFile()
+        self.stderr = tempfile.TemporaryFile()
         self.proc = subprocess.Popen([os.path.join(out_dir, name)], cwd=out_dir, env=env,
-                                     stdout=self.stdout, stderr=subprocess.DEVNULL)
+                                     stdout=self.stdout, stderr=self.stderr)
         self.window = None
         self.offset = (0, 0)
         self.size = None
         self.pointer = None
 
-    def find_window(self, timeout=20):
+    def find_window(self, timeout=30):
         def search():
             if self.proc.poll() is not None:
-                return None
+                return "ended"
             found = subprocess.run(["xdotool", "search", "--name", f"^{CAPTION}$"],
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                    text=True).stdout.split()
             return found[0] if found else None
         wid = wait_for("window", search, timeout)
-        if not wid:
+        if not wid or wid == "ended":
+            self.stderr.seek(0)
+            self.stdout.seek(0)
+            print(f"{self.name} (exit code {self.proc.poll()}) printed:",
+                  self.stdout.read().decode(errors="replace"),
+                  self.stderr.read().decode(errors="replace")[-2000:], sep="\n")
             return False
         self.window = int(wid)
         info = subprocess.run(["xwininfo", "-id", wid], check=True, stdout=subprocess.PIPE,
@@ -607,7 +626,7 @@ def main():
     if len(sys.argv) < 3 or sys.argv[1] not in SCENARIOS:
         print(__doc__)
         return 2
-    scenario, out_dir = sys.argv[1], sys.argv[2]
+    scenario, out_dir = sys.argv[1], os.path.abspath(sys.argv[2])
     shot_dir = sys.argv[3] if len(sys.argv) > 3 else None
     if shot_dir:
         os.makedirs(shot_dir, exist_ok=True)
@@ -617,6 +636,7 @@ def main():
     try:
         SCENARIOS[scenario](report, out_dir, sheets, shot_dir)
     except Exception as error:  # a broken step counts as a failure, not a crash
+        traceback.print_exc(file=sys.stdout)
         report.check(False, f"{scenario}: {type(error).__name__}: {error}")
     finally:
         xvfb.terminate()

@@ -14,7 +14,7 @@ PREFIX     ?= /usr/local
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean bench install install-files uninstall soak
+.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak
 
 deps:
 	@missing=""; \
@@ -91,3 +91,17 @@ uninstall:
 	tac $(INSTALL_RECORD).dirs | while IFS= read -r dir; do rmdir "$$dir" 2>/dev/null || true; done; \
 	rm -f $(INSTALL_RECORD).files $(INSTALL_RECORD).dirs; \
 	echo "Removed what was installed into $(DESTDIR)$(PREFIX)"
+
+# The same tests against sdl12-compat (SDL 1.2 on top of SDL 2), in a build
+# folder of its own; the classic library is put back afterwards, whatever
+# the result.
+COMPAT_BUILD ?= build-compat
+test-compat: deps
+	@status=0; \
+	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-compat-dev || exit 1; \
+	{ cmake -S . -B $(COMPAT_BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) && \
+	  cmake --build $(COMPAT_BUILD) -j $(JOBS) && \
+	  echo "SDL in use: $$(ldd $(COMPAT_BUILD)/bin/CSpindrel | grep -o '[^ ]*libSDL-1.2[^ ]*' | xargs readlink -f)" && \
+	  (cd $(COMPAT_BUILD) && ctest --output-on-failure -j $(JOBS)); } || status=1; \
+	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-dev libsdl1.2debian || status=1; \
+	exit $$status

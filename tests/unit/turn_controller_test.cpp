@@ -312,6 +312,32 @@ TEST(Rotation, AWrapWithoutNeutralNodesSkipsOrMovesTheComputer) {
   EXPECT_EQ(out, "");
 }
 
+TEST(Rotation, AComputerWithoutAMoveHandsOnTwoFramesLater) {
+  // Blue's nodes next to Red's already point at them, and so do Red's at
+  // Blue's: neither side has a node to turn.
+  humanGame();
+  for (int c = 0; c < boardSize; ++c)
+    for (int r = 0; r < boardSize; ++r) {
+      board[c][r]->owner = c < halfBoard ? Blue : Red;
+      board[c][r]->direction = c < halfBoard ? East : West;
+    }
+  GameState& g = *gameState;
+  g.fourPlayers = false;
+  for (Seat& seat : g.seats) seat.computer = true;
+  g.currentPlayer = Nobody;  // the round boundary; Blue is next
+  settleCountdown = 0;
+  EXPECT_EQ(frame(), said("could not find move!!!\n"));
+  EXPECT_EQ(g.currentPlayer, Blue);
+  EXPECT_EQ(settleCountdown, 1);
+  EXPECT_EQ(frame(), "");
+  EXPECT_EQ(settleCountdown, 0);
+  g.seats[1].aiMode = AiNormal;
+  EXPECT_EQ(frame(), said("Player 2 didn't take a turn!!!\n"));
+  EXPECT_EQ(g.currentPlayer, Red);
+  EXPECT_EQ(g.moveCount, 2);
+  EXPECT_EQ(countNodes(Blue), nodeCount / 2);
+}
+
 TEST(Rotation, TheWinnerStaysAndIsNeverAskedToMove) {
   humanGame();
   fill(Nobody, North);

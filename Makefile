@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libgtest-dev \
-           xvfb xdotool x11-utils imagemagick valgrind
+           xvfb xdotool x11-utils imagemagick python3 valgrind
 
 PREFIX     ?= /usr/local
 

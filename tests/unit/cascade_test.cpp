@@ -139,6 +139,14 @@ TEST(Cascade, CapturesNeedALinkAForeignOwnerAndStopAtTheEdges) {
   EXPECT_EQ(board[1][9]->owner, Nobody);
   EXPECT_EQ(board[0][10]->owner, Red);
   EXPECT_EQ(board[0][8]->owner, Blue);  // points North, away: not linked
+
+  // Turning wraps: +1 from South is East, -1 from East is South.
+  edge->turnAndFire(+1);
+  EXPECT_EQ(edge->direction, South);
+  edge->turnAndFire(+1);
+  EXPECT_EQ(edge->direction, East);
+  edge->turnAndFire(-1);
+  EXPECT_EQ(edge->direction, South);
 }
 
 TEST(Cascade, ANodeWaitingToFireThatIsRecapturedFiresAFrameLater) {
@@ -152,18 +160,6 @@ TEST(Cascade, ANodeWaitingToFireThatIsRecapturedFiresAFrameLater) {
   EXPECT_EQ(waiting->fuse, 0);
   tickAllFuses();
   EXPECT_EQ(waiting->fuse, -1);
-}
-
-TEST(Cascade, TurnAndFireWrapsTheDirection) {
-  fillBoard(Blue, North);
-  Node* node = put(8, 8, Blue, South);
-  node->turnAndFire(+1);
-  EXPECT_EQ(node->direction, East);
-  node->turnAndFire(-1);
-  EXPECT_EQ(node->direction, South);
-  node->direction = West;
-  node->turnAndFire(+1);
-  EXPECT_EQ(node->direction, South);
 }
 
 #if SPINDREL_BURNOUT_ENABLED

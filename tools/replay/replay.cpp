@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -20,7 +21,7 @@
 #include "tools/replay/trace.h"
 
 namespace {
-const char* toolName = "spindrel-replay";
+const char* toolName = "spindrel-replay";  // the name it was started by, for messages
 
 int failWith(const std::string& message, int code) {
   std::fflush(stdout);
@@ -53,8 +54,12 @@ int main(int argc, char** argv) {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+  if (argc > 0 && argv[0][0]) {
+    const char* slash = std::strrchr(argv[0], '/');
+    toolName = slash ? slash + 1 : argv[0];
+  }
 
-  if (argc > 2) return failWith("usage: spindrel-replay [SCRIPT]", 2);
+  if (argc > 2) return failWith(std::string("usage: ") + toolName + " [SCRIPT]", 2);
   Script script;
   std::string error;
   if (argc == 2) {

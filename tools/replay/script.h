@@ -1,5 +1,15 @@
 // A replay script: the seed, the number of frames and the events and
-// screenshots of each frame, read and checked before any frame runs.
+// screenshots of each frame, read and checked before any frame runs. One
+// command a line; blank lines and lines starting with '#' are skipped:
+//   seed S                    seeds the generator right before the board is made (default 1)
+//   frames N                  runs frames 1..N (fewer when the game quits)
+//   at F click X Y            a left-button press, queued before frame F's update
+//   at F button B X Y         the same with button B (1 to 5)
+//   at F motion X Y           a mouse motion
+//   at F key NAME / keyup NAME   escape, space, return, a lowercase letter or a digit
+//   at F quit                 the window's close request
+//   at F screenshot PATH      a BMP of the screen drawn after frame F
+// seed and frames may each be given once; every F lies in 1..N.
 #pragma once
 
 #include <SDL.h>

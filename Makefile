@@ -101,7 +101,7 @@ test-compat: deps
 	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-compat-dev || exit 1; \
 	{ cmake -S . -B $(COMPAT_BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) && \
 	  cmake --build $(COMPAT_BUILD) -j $(JOBS) && \
-	  echo "SDL in use: $$(ldd $(COMPAT_BUILD)/bin/CSpindrel | grep -o '[^ ]*libSDL-1.2[^ ]*' | xargs readlink -f)" && \
+	  echo "SDL in use: $$(readlink -f $$(ldd $(COMPAT_BUILD)/bin/CSpindrel | awk '/libSDL-1.2/ {print $$3}'))" && \
 	  (cd $(COMPAT_BUILD) && ctest --output-on-failure -j $(JOBS)); } || status=1; \
 	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-dev libsdl1.2debian || status=1; \
 	exit $$status

@@ -89,7 +89,7 @@ play() {
   [ "$status" -eq 0 ] || fail "$program in $(basename "$folder") exited with $status"
   # Only SDL's own notice about the disk driver may appear on stderr, and
   # nothing about sound on stdout.
-  if grep -qv -e "disk writer audio driver" -e "Writing to file" "$folder/stderr"; then
+  if grep -qv -e "disk writer audio driver" -e "disk i/o audio driver" -e "Writing to file" "$folder/stderr"; then
     fail "$program in $(basename "$folder") wrote to stderr:"
     cat "$folder/stderr"
   fi

@@ -44,7 +44,7 @@ check_program() {
   find_window() { window=$(xdotool search --name "Spindrel-C by Tamwick 2005" | head -n 1); [ -n "$window" ]; }
   if wait_for 600 find_window; then
     sleep $frame_seconds
-    xdotool mousemove --sync 400 300 click 1
+    xdotool mousemove --window "$window" --sync 400 300 click 1
     sleep 1
     xdotool windowfocus --sync "$window" key Escape
   fi

@@ -1,5 +1,9 @@
 # Shared by the replay system tests (sourced, not run). Needs OUT, the
-# output folder with the replay tools and the data files.
+# output folder with the replay tools and the data files. Gives each test a
+# scratch folder, TMP, removed when the test ends.
+
+TMP=$(mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
 
 # The four builds: tool, board size, window, burnout, diagnostics.
 BUILDS="current r1 r2 r3"

@@ -6,8 +6,6 @@ set -u
 OUT=$1
 SRC=$2
 source "$SRC/tests/replay/replay_lib.sh"
-TMP=$(mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
 SCRIPT="$SRC/tests/replay/new_game_two_players.replay"
 
 for build in $BUILDS; do

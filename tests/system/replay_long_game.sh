@@ -6,8 +6,6 @@ set -u
 OUT=$1
 SRC=$2
 source "$SRC/tests/replay/replay_lib.sh"
-TMP=$(mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
 SCRIPT="$SRC/tests/replay/four_computers.replay"
 
 for build in $BUILDS; do

@@ -5,8 +5,6 @@ set -u
 OUT=$1
 SRC=$2
 source "$SRC/tests/replay/replay_lib.sh"
-TMP=$(mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
 
 for build in $BUILDS; do
   n=${SIZE[$build]}

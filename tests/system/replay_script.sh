@@ -6,8 +6,6 @@ set -u
 OUT=$1
 SRC=$2
 source "$SRC/tests/replay/replay_lib.sh"
-TMP=$(mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
 
 # Each bad script names its bad line: "LINE|SCRIPT" with \n between lines.
 bad_scripts=(

@@ -49,8 +49,8 @@ check() {
   for f in font.bmp ui.bmp nodes.bmp click.wav etm0507.mp3; do
     [ -e "$out/$f" ] && cp "$out/$f" "$dir/"
   done
-  local spec
-  for spec in "$@"; do break_file "$dir" "${spec%%:*}" "${spec#*:}"; done
+  local breakage
+  for breakage in "$@"; do break_file "$dir" "${breakage%%:*}" "${breakage#*:}"; done
   local rc=0
   (cd "$dir" && SDL_VIDEODRIVER=$driver timeout -s KILL 20 "./$program" >stdout.txt 2>stderr.txt) || rc=$?
   local what="$program, driver $driver, files: ${*:-all present}"

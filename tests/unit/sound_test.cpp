@@ -309,12 +309,12 @@ TEST(SoundDecoding, GeneratedBlipIsShortSoftAndFadesAtBothEnds) {
         {edge, std::abs(sampleAt(pcm, 1, f, 0)), std::abs(sampleAt(pcm, 1, frames - 1 - f, 0))});
   EXPECT_LT(edge, peak / 8);
 
-  SDL_AudioSpec spec;
+  SDL_AudioSpec wavFormat;
   Uint8* click = nullptr;
   Uint32 clickBytes = 0;
-  ASSERT_NE(SDL_LoadWAV("click.wav", &spec, &click, &clickBytes), nullptr);
-  EXPECT_EQ(spec.format, AUDIO_S16LSB);
-  const double clickSeconds = clickBytes / (2.0 * spec.channels * spec.freq);
+  ASSERT_NE(SDL_LoadWAV("click.wav", &wavFormat, &click, &clickBytes), nullptr);
+  EXPECT_EQ(wavFormat.format, AUDIO_S16LSB);
+  const double clickSeconds = clickBytes / (2.0 * wavFormat.channels * wavFormat.freq);
   EXPECT_GT(clickSeconds, 0.002);
   EXPECT_LE(clickSeconds, 0.030);
   SDL_FreeWAV(click);

@@ -12,6 +12,9 @@ PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
 
 PREFIX     ?= /usr/local
 
+# Another apt-get may hold dpkg's lock for a while: wait for it.
+APT_WAIT = -o DPkg::Lock::Timeout=600
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak
@@ -23,8 +26,8 @@ deps:
 	done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
-	  $(SUDO) apt-get update -q && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	  $(SUDO) apt-get $(APT_WAIT) update -q && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get $(APT_WAIT) install -y -q --no-install-recommends $$missing; \
 	fi
 
 configure: deps

@@ -1,6 +1,6 @@
 #include "ai/computer_player.h"
 
-#include "app/diagnostics.h"
+#include "revisions/diagnostics.h"
 #include "game/game_state.h"
 
 namespace {

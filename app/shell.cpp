@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include "app/diagnostics.h"
+#include "revisions/diagnostics.h"
 #include "board/cascade.h"
 #include "game/game_state.h"
 #include "render/board_view.h"
@@ -14,19 +14,6 @@ bool quitRequested = false;
 
 namespace {
 constexpr const char* windowCaption = "Spindrel-C by Tamwick 2005";
-
-// Each sheet with the line that reports its failure, in loading order.
-struct SheetFile {
-  const char* path;
-  SheetId sheet;
-  const char* failure;
-};
-constexpr SheetFile sheetFiles[] = {
-    {"font.bmp", Font, "Couldn't load FONT\n"},
-    {"ui.bmp", Ui, "Couldn't load UI\n"},
-    {"nodes.bmp", Nodes, "Couldn't load NODES\n"},
-};
-
 }  // namespace
 
 // Waits until a 60th of a second has passed since the previous flip. The
@@ -72,13 +59,10 @@ bool startUp() {
     diag("Couldn't start SDL\n");
     return false;
   }
-  for (const SheetFile& file : sheetFiles) {
-    if (!loadSheet(file.path, file.sheet)) {
-      diag("%s", file.failure);
-      return false;
-    }
+  if (const SheetFile* failed = loadSheets()) {
+    diag("%s", failed->failure);
+    return false;
   }
-  initSprites();
   return true;
 }
 

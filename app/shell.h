@@ -1,12 +1,8 @@
 // The application shell: start-up, the frame loop and shutdown.
 #pragma once
 
-struct SDL_Surface;
-
-// The display surface; null until video has started.
-extern SDL_Surface* screen;
-// Set by Escape or the window's close request; the loop tests it each pass.
-extern bool quitRequested;
+#include "game/game_state.h"  // quitRequested
+#include "render/screen.h"      // screen
 
 // Starts SDL and opens the window; false when there is no display surface.
 // depth 0 takes the desktop's depth.

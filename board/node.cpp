@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "app/diagnostics.h"
+#include "revisions/diagnostics.h"
 #include "board/random.h"
 
 Board board;

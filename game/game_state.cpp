@@ -4,6 +4,7 @@
 
 #include "board/cascade.h"
 #include "board/random.h"
+#include "render/sheet_layout.h"
 
 int32_t winner = 0;
 
@@ -33,11 +34,11 @@ GameState::GameState()
   settleCountdown = 4;
 
   // Ten rows of setting buttons in five pairs, then the New Game button.
-  for (int i = 0; i < 5; ++i) {
-    buttons[2 * i] = PanelButton{10, 192 + 43 * i, 180, 18};
-    buttons[2 * i + 1] = PanelButton{10, 212 + 43 * i, 180, 18};
-  }
-  buttons[ButtonNewGame] = PanelButton{20, 410, 160, 30};
+  auto button = [](layout::Rect r) { return PanelButton{r.x, r.y, r.width, r.height}; };
+  for (int group = 0; group < layout::settingGroups; ++group)
+    for (int second = 0; second < 2; ++second)
+      buttons[2 * group + second] = button(layout::settingButton(group, second));
+  buttons[ButtonNewGame] = button(layout::newGameButton);
 }
 
 void GameState::applyPendingSettings() {

@@ -83,3 +83,7 @@ extern GameState* gameState;
 
 // The winner's PlayerId, 0 while the game is undecided.
 extern int32_t winner;
+
+// Set by Escape or the window's close request; the frame loop, which the
+// application shell runs and defines this for, stops when it is set.
+extern bool quitRequested;

@@ -8,6 +8,7 @@
 
 #include "board/cascade.h"
 #include "game/game_state.h"
+#include "render/sheet_layout.h"
 #include "render/sprites.h"
 #include "render/text.h"
 
@@ -34,6 +35,7 @@ int measuredFrameRate(int32_t elapsed) {
 }
 
 void GameState::drawPanel() {
+  using namespace layout;
   char line[64];
   drawSprite(0, 0, SlotPanel);
 
@@ -41,7 +43,7 @@ void GameState::drawPanel() {
     char rate[30];
     const Sint32 elapsed = static_cast<Sint32>(SDL_GetTicks() - lastFrameTicks);
     std::snprintf(rate, sizeof rate, "FPS:%i", measuredFrameRate(elapsed));
-    drawText(revision::boardOriginX, 585, rate, Font);
+    drawText(revision::boardOriginX, frameRateY, rate, Font);
     lastFrameTicks = SDL_GetTicks();
   }
 
@@ -52,18 +54,18 @@ void GameState::drawPanel() {
     status = pick(winnerLines, 5, winner);
   else
     status = pick(turnLines, 5, currentPlayer);
-  if (status) drawTextCentred(100, 8, status, Font);
+  if (status) drawTextCentred(panelCentreX, statusY, status, Font);
 
   for (PlayerId p = 0; p < playerIdCount; ++p) {
     std::snprintf(line, sizeof line, currentPlayer == p ? "%3i NODES - TURN" : "%3i NODES",
                   nodeCounts[p]);
-    drawText(37, 49 + 21 * p, line, Font);
+    drawText(countsX, countsY(p), line, Font);
   }
 
   std::snprintf(line, sizeof line, "%i TURNS - %i MOVES", turnCount, moveCount);
-  drawTextCentred(100, 154, line, Font);
+  drawTextCentred(panelCentreX, countersY, line, Font);
 
-  for (int k = 0; k < 5; ++k) {
+  for (int k = 0; k < settingGroups; ++k) {
     const char* first;
     const char* second;
     if (k == 0) {
@@ -74,14 +76,14 @@ void GameState::drawPanel() {
       first = seat.pendingComputer ? "Computer player" : "Human Player";
       second = pick(aiModeLines, 3, seat.pendingAiMode);
     }
-    drawTextCentred(116, 195 + 43 * k, first, Font);
-    if (second) drawTextCentred(116, 215 + 43 * k, second, Font);
+    drawTextCentred(settingTextX, settingTextY(k, 0), first, Font);
+    if (second) drawTextCentred(settingTextX, settingTextY(k, 1), second, Font);
   }
 
-  drawTextCentred(100, 412, "New Game", Font);
-  drawTextCentred(100, 422, "(with settings above)", Font);
-  drawTextCentred(100, 450, "Press <ESC> to Exit Game", Font);
-  drawTextCentred(100, 460, "Press <S> to toggle sound", Font);
+  drawTextCentred(panelCentreX, newGameTextY, "New Game", Font);
+  drawTextCentred(panelCentreX, newGameHintY, "(with settings above)", Font);
+  drawTextCentred(panelCentreX, helpY, "Press <ESC> to Exit Game", Font);
+  drawTextCentred(panelCentreX, helpY + helpPitch, "Press <S> to toggle sound", Font);
 
   drawSprite(mouseX, mouseY, SlotPointer);
 }

@@ -2,25 +2,18 @@
 
 #include <SDL.h>
 
-#include "app/shell.h"
+#include "render/pixels.h"
+#include "render/screen.h"
+#include "render/sheet_layout.h"
 
 SDL_Surface* sheets[sheetCount] = {nullptr, nullptr, nullptr};
 SpriteSlot SpriteTable[revision::spriteSlotCount];
 
-namespace {
-// The top-left pixel as stored, read with the surface's own width.
-Uint32 topLeftPixel(SDL_Surface* surface) {
-  const Uint8* p = static_cast<const Uint8*>(surface->pixels);
-  switch (surface->format->BytesPerPixel) {
-    case 1: return p[0];
-    case 2: return *reinterpret_cast<const Uint16*>(p);
-    case 3:
-      return SDL_BYTEORDER == SDL_LIL_ENDIAN ? p[0] | p[1] << 8 | p[2] << 16
-                                             : p[2] | p[1] << 8 | p[0] << 16;
-    default: return *reinterpret_cast<const Uint32*>(p);
-  }
-}
-}  // namespace
+const SheetFile sheetFiles[sheetCount] = {
+    {"font.bmp", Font, "Couldn't load FONT\n"},
+    {"ui.bmp", Ui, "Couldn't load UI\n"},
+    {"nodes.bmp", Nodes, "Couldn't load NODES\n"},
+};
 
 bool loadSheet(const char* path, SheetId sheet) {
   SDL_Surface* loaded = SDL_LoadBMP_RW(SDL_RWFromFile(path, "rb"), 1);
@@ -40,10 +33,17 @@ bool loadSheet(const char* path, SheetId sheet) {
   // colour it has there, stray bytes included, is exactly what the blits
   // compare against, whatever format the bitmap came in.
   SDL_LockSurface(converted);
-  const Uint32 key = topLeftPixel(converted);
+  const Uint32 key = readPixel(converted, 0, 0);
   SDL_UnlockSurface(converted);
   SDL_SetColorKey(converted, SDL_SRCCOLORKEY | SDL_RLEACCEL, key);
   return true;
+}
+
+const SheetFile* loadSheets() {
+  for (const SheetFile& file : sheetFiles)
+    if (!loadSheet(file.path, file.sheet)) return &file;
+  initSprites();
+  return nullptr;
 }
 
 void setSprite(int32_t slot, int32_t sheet, int32_t srcX, int32_t srcY, int32_t width,
@@ -52,22 +52,24 @@ void setSprite(int32_t slot, int32_t sheet, int32_t srcX, int32_t srcY, int32_t 
 }
 
 void initSprites() {
-  for (int owner = 0; owner < 5; ++owner)
-    setSprite(SlotBody + owner, Nodes, 25 * owner, 0, 23, 23, 0, 0);
-  setSprite(SlotPointer, Ui, 0, 31, 23, 22, 0, 0);
-  setSprite(SlotBackground, Ui, 0, 53, 64, 64, 0, 0);
-  setSprite(SlotPanel, Ui, 64, 0, 200, 600, 0, 0);
-  for (int d = 0; d < 4; ++d) setSprite(SlotArrow + d, Nodes, 125 + 25 * d, 0, 23, 23, 0, 0);
+  using namespace layout;
+  const int node = nodePicture, mark = markPicture;
+  for (int owner = 0; owner < 5; ++owner) setSprite(SlotBody + owner, Nodes, bodyX(owner), 0, node, node, 0, 0);
+  setSprite(SlotPointer, Ui, pointer.x, pointer.y, pointer.width, pointer.height, 0, 0);
+  setSprite(SlotBackground, Ui, backgroundTile.x, backgroundTile.y, backgroundTile.width,
+            backgroundTile.height, 0, 0);
+  setSprite(SlotPanel, Ui, panel.x, panel.y, panel.width, panel.height, 0, 0);
+  for (int d = 0; d < 4; ++d) setSprite(SlotArrow + d, Nodes, arrowX(d), 0, node, node, 0, 0);
   // The horizontal and the vertical bar, each used for both of its
-  // directions; the hot-spot moves it 12 pixels toward the neighbour.
-  setSprite(SlotConnector + 0, Nodes, 225, 0, 23, 23, -12, 0);
-  setSprite(SlotConnector + 1, Nodes, 250, 0, 23, 23, 0, 12);
-  setSprite(SlotConnector + 2, Nodes, 225, 0, 23, 23, 12, 0);
-  setSprite(SlotConnector + 3, Nodes, 250, 0, 23, 23, 0, -12);
-  setSprite(SlotFiringMark, Nodes, 275, 0, 25, 25, 0, 0);
-#if SPINDREL_BURNOUT_ENABLED
-  setSprite(SlotBurntMark, Nodes, 300, 0, 25, 25, 0, 0);
-#endif
+  // directions; the hot-spot moves it toward the neighbour.
+  const int reach = connectorReach;
+  setSprite(SlotConnector + 0, Nodes, horizontalConnectorX, 0, node, node, -reach, 0);
+  setSprite(SlotConnector + 1, Nodes, verticalConnectorX, 0, node, node, 0, reach);
+  setSprite(SlotConnector + 2, Nodes, horizontalConnectorX, 0, node, node, reach, 0);
+  setSprite(SlotConnector + 3, Nodes, verticalConnectorX, 0, node, node, 0, -reach);
+  setSprite(SlotFiringMark, Nodes, firingMarkX, 0, mark, mark, 0, 0);
+  if constexpr (revision::burnoutEnabled)
+    setSprite(SlotBurntMark, Nodes, burntMarkX, 0, mark, mark, 0, 0);
 }
 
 void drawSprite(int32_t x, int32_t y, int32_t slot) {

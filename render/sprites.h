@@ -40,9 +40,22 @@ enum : int32_t {
 
 extern SpriteSlot SpriteTable[revision::spriteSlotCount];
 
+// A sheet's file and the line that reports its failure.
+struct SheetFile {
+  const char* path;
+  SheetId sheet;
+  const char* failure;
+};
+// In loading order: font, interface, nodes.
+extern const SheetFile sheetFiles[sheetCount];
+
 // Loads a BMP, converts it to the display format and keys it with the colour
 // of its top-left pixel. False when the file is not a usable bitmap.
 bool loadSheet(const char* path, SheetId sheet);
+// Loads the three sheets in order from the working directory, stopping at
+// the first that fails, then fills the sprite table. Null when all loaded,
+// otherwise the file that failed.
+const SheetFile* loadSheets();
 void initSprites();
 void setSprite(int32_t slot, int32_t sheet, int32_t srcX, int32_t srcY, int32_t width,
                int32_t height, int32_t hotX, int32_t hotY);

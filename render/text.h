@@ -4,9 +4,6 @@
 
 #include <cstdint>
 
-inline constexpr int textAdvance = 7;
-inline constexpr int glyphSize = 15;
-
 // (x, y) is the top-left corner of the first character.
 void drawText(int32_t x, int32_t y, const char* text, int32_t sheet);
 // x is the centre by pen advance (7 per character), y the top edge.

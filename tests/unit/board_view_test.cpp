@@ -65,7 +65,7 @@ class BoardView : public ::testing::Test {
 TEST_F(BoardView, BackgroundTilesTheWholeWindow) {
   ASSERT_GT(inkCount(SlotBackground), 0);
   Image expected = clearedScreen();
-  const SheetFile& ui = sheetFile(Ui);
+  const SheetImage& ui = sheetImage(Ui);
   for (int y = 0; y < screen->h; ++y) {
     for (int x = 0; x < screen->w; ++x) {
       const uint32_t tile = ui.image.at(x % 64, 53 + y % 64);

@@ -54,13 +54,13 @@ inline Image readSurface(SDL_Surface* surface) {
 inline Image grabScreen() { return readSurface(screen); }
 
 // A sheet file as stored, with its key colour (the top-left pixel).
-struct SheetFile {
+struct SheetImage {
   Image image;
   uint32_t key = 0;
 };
 
-inline const SheetFile& sheetFile(int sheet) {
-  static SheetFile files[sheetCount];
+inline const SheetImage& sheetImage(int sheet) {
+  static SheetImage files[sheetCount];
   static bool loaded[sheetCount] = {};
   static const char* const paths[sheetCount] = {"ui.bmp", "nodes.bmp", "font.bmp"};
   if (!loaded[sheet]) {
@@ -80,7 +80,7 @@ inline const SheetFile& sheetFile(int sheet) {
 // key-coloured pixels are left out, and both sides clip.
 inline void overlay(Image& canvas, int sheet, int srcX, int srcY, int width, int height, int dstX,
                     int dstY) {
-  const SheetFile& file = sheetFile(sheet);
+  const SheetImage& file = sheetImage(sheet);
   for (int dy = 0; dy < height; ++dy) {
     for (int dx = 0; dx < width; ++dx) {
       const int sx = srcX + dx, sy = srcY + dy;
@@ -110,7 +110,7 @@ inline void overlayText(Image& canvas, int x, int y, const std::string& text) {
 // Pixels of a slot's rectangle that are not the key colour.
 inline int inkCount(int slot) {
   const SpriteSlot& s = SpriteTable[slot];
-  const SheetFile& file = sheetFile(s.sheet);
+  const SheetImage& file = sheetImage(s.sheet);
   int count = 0;
   for (int y = s.srcY; y < s.srcY + s.height; ++y)
     for (int x = s.srcX; x < s.srcX + s.width; ++x)
@@ -152,7 +152,7 @@ inline uint32_t unusedColour() {
   if (!found) {
     std::vector<bool> used(1u << 24, false);
     for (int sheet = 0; sheet < sheetCount; ++sheet)
-      for (uint32_t c : sheetFile(sheet).image.pixels) used[c] = true;
+      for (uint32_t c : sheetImage(sheet).image.pixels) used[c] = true;
     for (uint32_t c = 0x102030; c < (1u << 24); ++c) {
       if (!used[c]) {
         colour = c;

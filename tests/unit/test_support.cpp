@@ -16,10 +16,7 @@ void openTestScreen() {
 void loadTestSheets() {
   openTestScreen();
   if (sheets[Font] && sheets[Ui] && sheets[Nodes]) return;
-  ASSERT_TRUE(loadSheet("font.bmp", Font));
-  ASSERT_TRUE(loadSheet("ui.bmp", Ui));
-  ASSERT_TRUE(loadSheet("nodes.bmp", Nodes));
-  initSprites();
+  ASSERT_EQ(loadSheets(), nullptr);
 }
 
 void resetGame() {

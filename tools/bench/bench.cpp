@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
+#include "revisions/diagnostics.h"
 #include "app/shell.h"
 #include "board/cascade.h"
 #include "board/random.h"
@@ -59,12 +59,10 @@ void startHeadless() {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   createNodes();
-  if (!initVideo(32) || !loadSheet("font.bmp", Font) || !loadSheet("ui.bmp", Ui) ||
-      !loadSheet("nodes.bmp", Nodes)) {
+  if (!initVideo(32) || loadSheets()) {
     std::fprintf(stderr, "cannot start: run in the folder with the data files\n");
     std::exit(1);
   }
-  initSprites();
 }
 
 struct HeadlessFigures {
@@ -189,10 +187,7 @@ int startupChild() {
 // the opening, replayed at 60 frames a second until SDL_QUIT.
 int pacedFloor() {
   createNodes();
-  if (!initVideo() || !loadSheet("font.bmp", Font) || !loadSheet("ui.bmp", Ui) ||
-      !loadSheet("nodes.bmp", Nodes))
-    return 1;
-  initSprites();
+  if (!initVideo() || loadSheets()) return 1;
   std::vector<FrameBlits> recorded(recordedFloorFrames);
   restartOpening();
   for (FrameBlits& frame : recorded) {

@@ -29,22 +29,6 @@ int failWith(const std::string& message, int code) {
   return code;
 }
 
-// The sheets the drawing code needs, loaded only when a screenshot asks.
-bool loadSheets(std::string& missing) {
-  const struct {
-    const char* path;
-    SheetId sheet;
-  } files[] = {{"font.bmp", Font}, {"ui.bmp", Ui}, {"nodes.bmp", Nodes}};
-  for (const auto& file : files) {
-    if (!loadSheet(file.path, file.sheet)) {
-      missing = file.path;
-      return false;
-    }
-  }
-  initSprites();
-  return true;
-}
-
 // Output in large blocks: a long game writes tens of megabytes.
 char outputBuffer[1 << 20];
 char traceLine[traceLineCapacity];
@@ -74,10 +58,10 @@ int main(int argc, char** argv) {
   createNodes();
   if (!initVideo(32)) return failWith(std::string("no dummy display: ") + SDL_GetError(), 1);
   if (!script.screenshots.empty()) {
-    std::string missing;
-    if (!loadSheets(missing))
+    // The sheets the drawing code needs, loaded only when a screenshot asks.
+    if (const SheetFile* missing = loadSheets())
       return failWith("line " + std::to_string(script.screenshots.front().line) +
-                          ": a screenshot needs " + missing + " in the working directory",
+                          ": a screenshot needs " + missing->path + " in the working directory",
                       1);
   }
 

@@ -10,6 +10,9 @@ PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libgtest-dev \
            xvfb xdotool x11-utils imagemagick python3 valgrind
 
+# The browser build and its tests: the compiler and a browser to test in.
+WEB_PACKAGES = emscripten chromium
+
 PREFIX     ?= /usr/local
 
 # Another apt-get may hold dpkg's lock for a while: wait for it.
@@ -17,11 +20,13 @@ APT_WAIT = -o DPkg::Lock::Timeout=600
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak
+.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak \
+        web web-deps web-run test-web
 
-deps:
+# $(call install_missing,PACKAGES): installs those of the packages that are missing.
+define install_missing
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -29,6 +34,10 @@ deps:
 	  $(SUDO) apt-get $(APT_WAIT) update -q && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get $(APT_WAIT) install -y -q --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -108,3 +117,29 @@ test-compat: deps
 	  (cd $(COMPAT_BUILD) && ctest --output-on-failure -j $(JOBS)); } || status=1; \
 	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-dev libsdl1.2debian || status=1; \
 	exit $$status
+
+# The browser build: the same sources compiled with Emscripten into a folder
+# of static files, $(WEB_BUILD)/site. The data files come from the native
+# build's generator, which the browser build cannot compile (it links LAME).
+WEB_BUILD ?= build-web
+# Debian's emcc runs JavaScript tools that Debian installs as node modules.
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+WEB_PORT ?= 8013
+
+web-deps: deps
+	$(call install_missing,$(WEB_PACKAGES))
+
+web: web-deps configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel_data
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DSPINDREL_DATA_DIR=$(abspath $(BUILD))/bin
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+	@echo "The browser games are in $(WEB_BUILD)/site/"
+
+web-run: web
+	@echo "Serving $(WEB_BUILD)/site at http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops)"
+	cd $(WEB_BUILD)/site && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The browser tests compare the pages with the desktop replay tool.
+test-web: web build
+	python3 tests/web/web_test.py $(WEB_BUILD)/site $(BUILD)/bin

@@ -94,11 +94,9 @@ void runFrame() {
 int runProgram() {
   diag("Program Started\n");
   if (startUp()) {
-    while (!quitRequested) {
-      runFrame();
-      paceFrame();
-    }
+    runFrameLoop();  // shuts down when the loop ends
+  } else {
+    shutDown();
   }
-  shutDown();
   return 0;
 }

@@ -22,5 +22,9 @@ void drawScene();
 void runFrame();
 // Waits until a 60th of a second has passed since the previous frame.
 void paceFrame();
+// Runs runFrame until a quit is requested, then shuts down. The desktop
+// loops here with paceFrame; the browser cannot block and runs one pass per
+// display frame (app/frame_loop_desktop.cpp, app/frame_loop_web.cpp).
+void runFrameLoop();
 // Start-up, the paced frame loop until a quit is requested, shutdown.
 int runProgram();

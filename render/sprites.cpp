@@ -2,8 +2,8 @@
 
 #include <SDL.h>
 
-#include "render/pixels.h"
 #include "render/screen.h"
+#include "render/sheet_key.h"
 #include "render/sheet_layout.h"
 
 SDL_Surface* sheets[sheetCount] = {nullptr, nullptr, nullptr};
@@ -24,18 +24,9 @@ bool loadSheet(const char* path, SheetId sheet) {
     return false;
   }
 
-  SDL_Surface* converted = SDL_DisplayFormat(loaded);
-  SDL_FreeSurface(loaded);
-  if (!converted) return false;
-  sheets[sheet] = converted;
-
-  // The key is the top-left pixel, read from the converted sheet itself: the
-  // colour it has there, stray bytes included, is exactly what the blits
-  // compare against, whatever format the bitmap came in.
-  SDL_LockSurface(converted);
-  const Uint32 key = readPixel(converted, 0, 0);
-  SDL_UnlockSurface(converted);
-  SDL_SetColorKey(converted, SDL_SRCCOLORKEY | SDL_RLEACCEL, key);
+  SDL_Surface* keyed = keyedSheet(loaded);
+  if (!keyed) return false;
+  sheets[sheet] = keyed;
   return true;
 }
 

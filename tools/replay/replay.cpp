@@ -17,6 +17,7 @@
 #include "board/node.h"
 #include "board/random.h"
 #include "render/sprites.h"
+#include "tools/replay/ending.h"
 #include "tools/replay/script.h"
 #include "tools/replay/trace.h"
 
@@ -97,7 +98,5 @@ int main(int argc, char** argv) {
     if (code != 0) break;
   }
 
-  std::fflush(stdout);
-  SDL_Quit();
-  return code;
+  return endReplay(code);
 }

@@ -1,0 +1,9 @@
+#include "app/shell.h"
+
+void runFrameLoop() {
+  while (!quitRequested) {
+    runFrame();
+    paceFrame();
+  }
+  shutDown();
+}

@@ -1,0 +1,27 @@
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "app/shell.h"
+#include "render/sprites.h"
+#include "tools/replay/ending.h"
+
+// The page shows the last frame, drawn as a screenshot of it would be, and
+// says when the run is over: its lines are the console's, and a page has no
+// exit code to wait for.
+int endReplay(int code) {
+  if (code == 0) {
+    const SheetFile* missing = sheets[Font] ? nullptr : loadSheets();
+    if (missing) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "spindrel-replay: the last frame needs %s\n", missing->path);
+      return 1;
+    }
+    drawScene();
+    SDL_Flip(screen);
+  }
+  std::fflush(stdout);
+  if (code == 0) std::puts("replay: done");
+  std::fflush(stdout);
+  return code;
+}

@@ -84,13 +84,15 @@ const char* InvariantChecker::checkNodes() {
       if (n.owner < 0 || n.owner > lastOwner)
         return broken("node (%d, %d) belongs to %d in a %d-player game", c, r, n.owner, lastOwner);
       if (n.fuse < -1 || n.fuse > 1) return broken("node (%d, %d) has fuse %d", c, r, n.fuse);
-#if SPINDREL_BURNOUT_ENABLED
-      if (n.burnt && (n.owner != Nobody || n.fuse != -1 || n.fireCount < 1 || n.fireCount > 4))
-        return broken("burnt node (%d, %d) has owner %d, fuse %d, fire count %d", c, r, n.owner,
-                      n.fuse, n.fireCount);
-      if (!n.burnt && (n.fireCount < 0 || n.fireCount > 7))
-        return broken("live node (%d, %d) has fire count %d", c, r, n.fireCount);
-#endif
+      const char* problem = nullptr;
+      n.withBurnout([&](const auto& b) {
+        if (b.burnt && (b.owner != Nobody || b.fuse != -1 || b.fireCount < 1 || b.fireCount > 4))
+          problem = broken("burnt node (%d, %d) has owner %d, fuse %d, fire count %d", c, r, b.owner,
+                      b.fuse, b.fireCount);
+        else if (!b.burnt && (b.fireCount < 0 || b.fireCount > 7))
+          problem = broken("live node (%d, %d) has fire count %d", c, r, b.fireCount);
+      });
+      if (problem) return problem;
     }
   }
   int total = 0;

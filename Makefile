@@ -20,7 +20,7 @@ APT_WAIT = -o DPkg::Lock::Timeout=600
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak \
+.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak count \
         web web-deps web-run test-web
 
 # $(call install_missing,PACKAGES): installs those of the packages that are missing.
@@ -54,16 +54,26 @@ test: build
 clean:
 	rm -rf $(BUILD)
 
+# Non-blank lines of C++, Python, shell and CMake: the tests (tests/ and the
+# soak, which only tests use) against everything else.
+COUNTED = \( -name '*.cpp' -o -name '*.h' -o -name '*.py' -o -name '*.sh' -o -name 'CMakeLists.txt' -o -name '*.cmake' \)
+count:
+	@tests=$$(find tests tools/soak -type f $(COUNTED) -exec cat {} + | grep -c '[^[:space:]]'); \
+	code=$$(find . -path ./.git -prune -o -path './build*' -prune -o -path ./tests -prune -o \
+	  -path ./tools/soak -prune -o -type f $(COUNTED) -exec cat {} + | grep -c '[^[:space:]]'); \
+	echo "code: $$code lines, tests: $$tests lines, tests / code = $$(awk "BEGIN { printf \"%.2f\", $$tests / $$code }")"
+
 # The long soak: a thousand seeded games in each of the four builds, on the
 # game library built with AddressSanitizer and UndefinedBehaviorSanitizer,
 # the builds side by side. Stops a build at the first broken rule and prints
-# how to rerun it.
+# how to repeat it.
 SOAK_GAMES ?= 1000
 SOAK_SEED  ?= 1
 soak: build
-	cd $(BUILD)/bin && status=0 && pids="" && \
+	cmake --build $(BUILD) --target spindrel_soak -j $(JOBS)
+	cd $(BUILD)/soak && status=0 && pids="" && \
 	for s in "" -r1 -r2 -r3; do \
-	  SDL_AUDIODRIVER=dummy ../soak/spindrel-soak$$s --games $(SOAK_GAMES) --seed $(SOAK_SEED) & \
+	  SDL_AUDIODRIVER=dummy ./spindrel-soak$$s --games $(SOAK_GAMES) --seed $(SOAK_SEED) & \
 	  pids="$$pids $$!"; \
 	done && \
 	for p in $$pids; do wait $$p || status=1; done; exit $$status

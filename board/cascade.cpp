@@ -21,9 +21,7 @@ void capture(Node* neighbour, PlayerId owner) {
 }  // namespace
 
 void Node::fire() {
-#if SPINDREL_BURNOUT_ENABLED
-  ++fireCount;
-#endif
+  withBurnout([](auto& node) { ++node.fireCount; });
   const int last = revision::lastIndex;
   Node* west = column != 0 ? board[column - 1][row] : nullptr;
   Node* east = column != last ? board[column + 1][row] : nullptr;
@@ -42,14 +40,14 @@ void Node::fire() {
 
   settleCountdown = settleAfterFiring;
 
-#if SPINDREL_BURNOUT_ENABLED
   // The eighth firing has captured like any other; now the node burns out.
-  if (fireCount == burnoutFiring) {
-    owner = Nobody;
-    burnt = true;
-    fireCount = burnoutWait;
-  }
-#endif
+  withBurnout([](auto& node) {
+    if (node.fireCount == burnoutFiring) {
+      node.owner = Nobody;
+      node.burnt = true;
+      node.fireCount = burnoutWait;
+    }
+  });
   playSound(1);
 }
 
@@ -65,13 +63,14 @@ void tickAllFuses() {
     for (int row = 0; row < revision::boardSize; ++row) board[column][row]->tickFuse();
 }
 
-#if SPINDREL_BURNOUT_ENABLED
 void Node::tickBurnout() {
-  if (burnt) --fireCount;
-  if (fireCount == 0 && burnt) {
-    burnt = false;
-    fire();
-  }
+  withBurnout([](auto& node) {
+    if (node.burnt) --node.fireCount;
+    if (node.fireCount == 0 && node.burnt) {
+      node.burnt = false;
+      node.fire();
+    }
+  });
 }
 
 void burnoutPass() {
@@ -79,4 +78,3 @@ void burnoutPass() {
   for (int column = 0; column < revision::boardSize; ++column)
     for (int row = 0; row < revision::boardSize; ++row) board[column][row]->tickBurnout();
 }
-#endif

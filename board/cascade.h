@@ -18,8 +18,6 @@ inline constexpr int32_t burnoutWait = 4;       // passes until it comes back
 // Every node's fuse tick, in board order.
 void tickAllFuses();
 
-#if SPINDREL_BURNOUT_ENABLED
 // The round boundary: every burnt node waits one pass less; those whose wait
-// is over come back and fire as nobody's.
+// is over come back and fire as nobody's. Only called where burnout exists.
 void burnoutPass();
-#endif

@@ -26,10 +26,10 @@ void GameState::newGame() {
       node->direction = randomInt(4);
       node->fuse = -1;
       node->owner = Nobody;
-#if SPINDREL_BURNOUT_ENABLED
-      node->burnt = false;
-      node->fireCount = 0;
-#endif
+      node->withBurnout([](auto& n) {
+        n.burnt = false;
+        n.fireCount = 0;
+      });
     }
   }
 

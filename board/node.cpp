@@ -20,13 +20,7 @@ Node::Node()
       y(0),
       column(-1),
       row(-1),
-      fuse(-1)
-#if SPINDREL_BURNOUT_ENABLED
-      ,
-      fireCount(0),
-      burnt(false)
-#endif
-{
+      fuse(-1) {
 }
 
 void createNodes() {

@@ -23,30 +23,40 @@ struct Node {
   int32_t column;  // 0..N-1
   int32_t row;     // 0..N-1
   int32_t fuse;    // -1 idle; 0 fires at its next tick
+  // Only the builds with burnout have these two; code reaches them through
+  // withBurnout, so that every build compiles it.
 #if SPINDREL_BURNOUT_ENABLED
-  int32_t fireCount;  // firings towards burnout; while burnt, passes to wait
-  bool burnt;         // cannot be captured nor played
+  int32_t fireCount = 0;  // firings towards burnout; while burnt, passes to wait
+  bool burnt = false;     // cannot be captured nor played
 #endif
 
   // Draws its direction at random, like randomInt(4); the position fields
   // are filled in by createNodes.
   Node();
 
+  // Runs action(node) where the record has the burnout fields and does
+  // nothing elsewhere; the action is a lambda taking `auto& node`, so its
+  // body compiles in every build.
+  template <typename Action>
+  void withBurnout(Action&& action) {
+    if constexpr (revision::burnoutEnabled) action(*this);
+  }
+  template <typename Action>
+  void withBurnout(Action&& action) const {
+    if constexpr (revision::burnoutEnabled) action(*this);
+  }
+
   bool isBurnt() const {
-#if SPINDREL_BURNOUT_ENABLED
-    return burnt;
-#else
-    return false;
-#endif
+    bool result = false;
+    withBurnout([&](const auto& node) { result = node.burnt; });
+    return result;
   }
 
   // The cascade (board/cascade.cpp).
   void tickFuse();
   void fire();
   void turnAndFire(int sense);
-#if SPINDREL_BURNOUT_ENABLED
-  void tickBurnout();
-#endif
+  void tickBurnout();  // only called where burnout exists
 
   // Drawing (render/board_view.cpp).
   void drawConnector() const;

@@ -93,9 +93,8 @@ void GameState::update() {
     }
   }
 
-#if SPINDREL_BURNOUT_ENABLED
-  if (roundWrapped) burnoutPass();
-#endif
+  if constexpr (revision::burnoutEnabled)
+    if (roundWrapped) burnoutPass();
 
   if (--settleCountdown < -1) settleCountdown = -1;
 

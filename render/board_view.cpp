@@ -28,9 +28,7 @@ void Node::draw() const {
   }
   drawSprite(x, y, SlotBody + owner);
   if (isBurnt()) {
-#if SPINDREL_BURNOUT_ENABLED
-    drawSprite(x, y, SlotBurntMark);
-#endif
+    if constexpr (revision::burnoutEnabled) drawSprite(x, y, SlotBurntMark);
   } else {
     drawSprite(x, y, SlotArrow + arrow);
   }

@@ -5,9 +5,12 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "render/sheet_layout.h"
 #include "tools/gen_data/canvas.h"
 #include "tools/gen_data/gen_data.h"
 #include "tools/gen_data/glyphs.h"
+
+using namespace layout;
 
 namespace {
 // The transparent colour of every sheet. Nothing else is this colour.
@@ -181,26 +184,27 @@ void drawBurntMark(Canvas& c, int left) {
 }
 
 Canvas makeNodeSheet() {
-  Canvas c(325, 25, keyColour);
-  for (int owner = 0; owner < 5; ++owner) drawOrb(c, 25 * owner + 11, 11, 9.6, ownerColours[owner]);
-  for (int d = 0; d < 4; ++d) drawArrow(c, 125 + 25 * d, d);
-  drawConnector(c, 225, false);
-  drawConnector(c, 250, true);
-  drawFiringMark(c, 275);
-  drawBurntMark(c, 300);
+  Canvas c(nodeSheetWidth, nodeSheetHeight, keyColour);
+  for (int owner = 0; owner < 5; ++owner) drawOrb(c, bodyX(owner) + 11, 11, 9.6, ownerColours[owner]);
+  for (int d = 0; d < 4; ++d) drawArrow(c, arrowX(d), d);
+  drawConnector(c, horizontalConnectorX, false);
+  drawConnector(c, verticalConnectorX, true);
+  drawFiringMark(c, firingMarkX);
+  drawBurntMark(c, burntMarkX);
   return c;
 }
 
 // --- Font --------------------------------------------------------------------
 
 Canvas makeFontSheet() {
-  Canvas c(256, 128, keyColour);
+  Canvas c(fontSheetWidth, fontSheetHeight, keyColour);
   // Each 16 x 16 cell shows the 15 x 15 picture from (1, 1). The glyph sits
   // one pixel in and three down, so that its ink and shadow stay inside six
   // columns (the pen advances seven) and a line centres in an 18-pixel
   // button when drawn three pixels below its top.
   for (int code = 32; code < 127; ++code)
-    drawGlyph(c, 16 * (code % 16) + 2, 16 * (code / 16) + 4, code, 1, textInk, textShadow);
+    drawGlyph(c, fontCell * (code % fontColumns) + glyphInset + 1,
+              fontCell * (code / fontColumns) + glyphInset + 3, code, 1, textInk, textShadow);
   return c;
 }
 
@@ -250,7 +254,7 @@ void drawTile(Canvas& c, int left, int top) {
 
 // Panel helpers; coordinates are those of the screen, the panel starting at
 // the sheet's x = 64.
-constexpr int panelLeft = 64;
+constexpr int panelLeft = panel.x;
 
 void sunken(Canvas& c, int x, int y, int w, int h, Colour inside) {
   c.fill(panelLeft + x, y, w, h, inside);
@@ -324,14 +328,14 @@ void strengthIcon(Canvas& c, int cx, int cy, Colour col) {
 
 void drawPanel(Canvas& c) {
   // The plate, with a light top-left edge and a dark border toward the board.
-  for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 200; ++x)
+  for (int y = 0; y < panel.height; ++y)
+    for (int x = 0; x < panel.width; ++x)
       c.set(panelLeft + x, y, grain(x + 17, y, 5) == 0 ? mix(plate, white, 0.03) : plate);
-  c.bevel(panelLeft, 0, 200, 600, plateLight, plateDark);
+  c.bevel(panelLeft, 0, panel.width, panel.height, plateLight, plateDark);
   c.fill(panelLeft + 198, 1, 1, 598, mix(plate, black, 0.35));
 
   // Status line, centred at (100, 8).
-  sunken(c, 6, 3, 188, 23, well);
+  sunken(c, 6, statusY - 5, 188, 23, well);
 
   // The node counts, one row per owner at y = 49 + 21 p with its colour on
   // the left, then the turn and move counters at y = 154.
@@ -339,11 +343,11 @@ void drawPanel(Canvas& c) {
   c.frame(panelLeft + 6, 43, 188, 129, mix(plate, white, 0.1));
   c.frame(panelLeft + 6, 43, 188, 1, plateDark);
   for (int p = 0; p < 5; ++p) {
-    const int y = 49 + 21 * p;
+    const int y = countsY(p);
     sunken(c, 10, y - 2, 180, 18, well);
     drawOrb(c, panelLeft + 24, y + 6, 6.2, ownerColours[p]);
   }
-  sunken(c, 10, 151, 180, 18, mix(well, plate, 0.35));
+  sunken(c, 10, countersY - 3, 180, 18, mix(well, plate, 0.35));
 
   // Heading of the settings: what New Game will use.
   label(c, 100, 175, "NEXT GAME", 0x8E99AD);
@@ -356,10 +360,11 @@ void drawPanel(Canvas& c) {
   // pair for each seat. The icon sits left of the text, which is centred at
   // x = 116.
   const Colour face = 0x3D4B64;
-  for (int k = 0; k < 5; ++k) {
+  for (int k = 0; k < settingGroups; ++k) {
     for (int second = 0; second < 2; ++second) {
-      const int y = 192 + 43 * k + 20 * second;
-      button(c, 10, y, 180, 18, face, 1);
+      const Rect b = settingButton(k, second);
+      const int y = b.y;
+      button(c, b.x, b.y, b.width, b.height, face, 1);
       const int iconX = 28, iconY = y + 9;
       if (k == 0 && !second) playersIcon(c, iconX, iconY);
       if (k == 0 && second) turnIcon(c, iconX, iconY);
@@ -372,10 +377,11 @@ void drawPanel(Canvas& c) {
   }
 
   // New Game, 160 x 30 at (20, 410).
-  button(c, 20, 410, 160, 30, 0x2F7A3D, 2);
+  button(c, newGameButton.x, newGameButton.y, newGameButton.width, newGameButton.height, 0x2F7A3D,
+         2);
 
   // Help lines at y = 450 and 460.
-  sunken(c, 6, 446, 188, 30, well);
+  sunken(c, 6, helpY - 4, 188, 30, well);
 
   // Below the 480 lines of the small window: the title and a little chain.
   c.frame(panelLeft + 5, 486, 190, 104, plateDark);
@@ -392,9 +398,9 @@ void drawPanel(Canvas& c) {
 }
 
 Canvas makeUiSheet() {
-  Canvas c(264, 600, keyColour);
-  drawPointer(c, 0, 31);
-  drawTile(c, 0, 53);
+  Canvas c(uiSheetWidth, uiSheetHeight, keyColour);
+  drawPointer(c, pointer.x, pointer.y);
+  drawTile(c, backgroundTile.x, backgroundTile.y);
   drawPanel(c);
   return c;
 }

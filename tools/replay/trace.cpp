@@ -26,13 +26,13 @@ size_t formatTraceLine(char* buffer, long frame) {
       *out++ = digit(node.owner);
       *out++ = digit(node.direction);
       *out++ = node.fuse == -1 ? '.' : digit(node.fuse);
-#if SPINDREL_BURNOUT_ENABLED
-      *out++ = digit(node.fireCount);
-      *out++ = node.burnt ? 'b' : '-';
-#else
-      *out++ = '-';
-      *out++ = '-';
-#endif
+      char fireCount = '-', burnt = '-';
+      node.withBurnout([&](const auto& n) {
+        fireCount = digit(n.fireCount);
+        burnt = n.burnt ? 'b' : '-';
+      });
+      *out++ = fireCount;
+      *out++ = burnt;
     }
   }
   *out++ = '\n';

@@ -1,0 +1,43 @@
+# Shared by the system test scripts (sourced): a scratch folder, failure
+# counting, and running a real program until it has started and played a
+# little. Every program started here is killed when the script ends.
+WORK=$(mktemp -d)
+PIDS=""
+trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; rm -rf "$WORK"' EXIT
+FAILURES=0
+fail() {
+  echo "FAIL: $*"
+  FAILURES=$((FAILURES + 1))
+}
+finish() {
+  [ "$FAILURES" = 0 ] && echo "all passed" && exit 0
+  echo "$FAILURES failure(s)"
+  exit 1
+}
+
+# play DIR PROGRAM [VAR=VALUE...]: starts ./PROGRAM in DIR with the given
+# environment, waits until SDL has put in its SIGTERM handler (video is up),
+# lets it play for PLAY_SECONDS (half a second unless set) and asks it to
+# quit with SIGTERM, which SDL turns into a quit request. Sets `status`;
+# standard output goes to DIR/stdout, standard error to DIR/stderr.
+play() {
+  local dir=$1 program=$2
+  shift 2
+  (cd "$dir" && exec env "$@" "./$program" >stdout 2>stderr) &
+  local pid=$! mask tries
+  PIDS="$PIDS $pid"
+  for ((tries = 0; tries < 600; tries++)); do
+    mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$pid/status" 2>/dev/null) || break
+    [ -n "$mask" ] && (((0x$mask & 0x4000) != 0)) && break
+    sleep 0.05
+  done
+  sleep "${PLAY_SECONDS:-0.5}"
+  if kill -TERM "$pid" 2>/dev/null; then
+    wait "$pid"
+    status=$?
+  else
+    wait "$pid"
+    status=$?
+    fail "$program in $dir ended by itself with $status: $(cat "$dir/stdout" "$dir/stderr")"
+  fi
+}

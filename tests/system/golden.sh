@@ -1,0 +1,67 @@
+#!/bin/bash
+# Plays every scenario of tests/replay through each build's replay tool and
+# compares the whole trace, frame by frame, with the approved one in
+# tests/golden, so that a change of behaviour shows at the frame where it
+# starts. The screenshots of the game and of the small early board must
+# equal their approved pictures pixel for pixel (the frame-rate digits, which
+# depend on the clock, are blanked).
+#
+#   golden.sh OUTPUT_DIR SOURCE_DIR BUILD_DIR [--update]
+#
+# --update approves what the programs do now: it rewrites the files in
+# tests/golden. Look at the pictures and the trace diff before committing.
+set -u
+out=$(cd "$1" && pwd) src=$(cd "$2" && pwd) build=$(cd "$3" && pwd) update=${4:-}
+golden=$src/tests/golden
+failed=$build/golden-failures
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+rm -rf "$failed"
+status=0
+fail() {
+  echo "FAIL: $*"
+  status=1
+}
+
+# The picture as approved: PNG, with the frame-rate digits blanked.
+picture() {
+  convert "$1" -fill black -draw "rectangle 240,585 299,599" "PNG8:$2"
+}
+
+for script in "$src"/tests/replay/*.replay; do
+  name=$(basename "$script" .replay)
+  for suffix in "" -r1 -r2 -r3; do
+    id=$name${suffix:--current}
+    dir=$work/$id
+    mkdir "$dir" && ln -s "$out"/*.bmp "$dir"
+    if ! (cd "$dir" && timeout -s KILL 60 "$out/spindrel-replay$suffix" "$script" >trace 2>err); then
+      fail "$id: the replay tool failed: $(cat "$dir/err")"
+      continue
+    fi
+    if [ "$update" = --update ]; then
+      xz -9e <"$dir/trace" >"$golden/$id.trace.xz"
+    elif ! xz -dc "$golden/$id.trace.xz" | cmp -s - "$dir/trace"; then
+      fail "$id: the trace differs from the approved one; first differences (< approved, > now):"
+      xz -dc "$golden/$id.trace.xz" | diff - "$dir/trace" | head -6 | cut -c1-200
+    fi
+    # Pictures: the game and the small board; the other two draw alike.
+    [ "$suffix" = "" ] || [ "$suffix" = -r2 ] || continue
+    for shot in $(awk '$3 == "screenshot" { print $4 }' "$script"); do
+      approved=$golden/$id-${shot%.bmp}.png
+      picture "$dir/$shot" "$dir/${shot%.bmp}.png"
+      if [ "$update" = --update ]; then
+        cp "$dir/${shot%.bmp}.png" "$approved"
+        continue
+      fi
+      differing=$(compare -metric AE "$approved" "$dir/${shot%.bmp}.png" null: 2>&1)
+      if [ "$differing" != 0 ]; then
+        mkdir -p "$failed"
+        cp "$dir/${shot%.bmp}.png" "$failed/$id-${shot%.bmp}.png"
+        compare "$approved" "$dir/${shot%.bmp}.png" "$failed/$id-${shot%.bmp}-diff.png" 2>/dev/null
+        fail "$id: $shot differs in $differing pixels; see $failed"
+      fi
+    done
+  done
+done
+[ $status = 0 ] && echo "every trace and picture as approved"
+exit $status

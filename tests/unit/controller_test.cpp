@@ -1,0 +1,234 @@
+// The turn controller, driven through SDL's event queue as a player would:
+// clicks on the board and the panel, keys, the end of a move, the rotation,
+// the winner and New Game.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "board/cascade.h"
+#include "render/sheet_layout.h"
+#include "sound/sound.h"
+#include "tests/unit/support.h"
+
+using namespace revision;
+
+namespace {
+constexpr int endX = boardOriginX + cellSize * boardSize;  // first x past the board
+constexpr int endY = boardOriginY + cellSize * boardSize;
+
+// The cells whose node no longer points North, as column * 100 + row.
+std::vector<int> turnedCells() {
+  std::vector<int> cells;
+  for (int c = 0; c < boardSize; ++c)
+    for (int r = 0; r < boardSize; ++r)
+      if (board[c][r]->direction != North) cells.push_back(c * 100 + r);
+  return cells;
+}
+
+GameState& humanGame(PlayerId owner = Nobody) {
+  GameState& g = resetGame();
+  fillBoard(owner, North);
+  return g;
+}
+
+// A two-player game: Blue holds the left half, Red the right.
+GameState& halves(Direction left, Direction right) {
+  GameState& g = humanGame();
+  g.fourPlayers = false;
+  for (int c = 0; c < boardSize; ++c)
+    for (int r = 0; r < boardSize; ++r)
+      put(c, r, c < halfBoard ? Blue : Red, c < halfBoard ? left : right);
+  return g;
+}
+}  // namespace
+
+TEST(Clicks, BoardBoundsAreStrictOnAllFourEdgesAndOnlyAnIdleTurnMoves) {
+  const int last = lastIndex;
+  const struct {
+    int x, y, cell;  // -1: misses the board
+  } cases[] = {{boardOriginX, boardOriginY + 1, -1},          {boardOriginX + 1, boardOriginY, -1},
+               {boardOriginX + 1, boardOriginY + 1, 0},        {boardOriginX + 24, boardOriginY + 23, 100},
+               {endX - 1, endY - 1, last * 100 + last},        {endX, endY - 1, -1},
+               {endX - 1, endY, -1}};
+  for (const auto& k : cases) {
+    humanGame(Blue);
+    click(k.x, k.y);
+    std::string expected = said("mouse clicked on screen %d %d\n", k.x, k.y);
+    if (k.cell >= 0) expected += said("mouse clicked on grid %d %d\n", k.cell / 100, k.cell % 100);
+    EXPECT_EQ(frame(), expected);
+    EXPECT_EQ(turnedCells(), k.cell < 0 ? std::vector<int>{} : std::vector<int>{k.cell})
+        << k.x << "," << k.y;
+    EXPECT_EQ(settleCountdown, k.cell < 0 ? -1 : 10);
+  }
+
+  const int x = boardOriginX + 24 * 4 + 5, y = boardOriginY + 24 * 6 + 5;  // cell (4, 6)
+  for (int blocked = 0; blocked < 3; ++blocked) {  // someone else's node, busy, decided
+    humanGame(blocked == 0 ? Red : Blue);
+    if (blocked == 1) settleCountdown = 1;
+    if (blocked == 2) winner = Blue;
+    click(x, y);
+    frame();
+    EXPECT_TRUE(turnedCells().empty()) << blocked;
+  }
+  // The frame in which Blue's move ends already takes Red's click.
+  GameState& g = humanGame(Blue);
+  board[4][6]->owner = Red;
+  settleCountdown = 0;
+  click(x, y);
+  frame();
+  EXPECT_EQ(g.currentPlayer, Red);
+  EXPECT_EQ(turnedCells(), std::vector<int>{406});
+}
+
+TEST(Clicks, ButtonEdgesOneClickPerFrameAndNewGameAppliesThePendingSettings) {
+  GameState& g = humanGame();
+  const layout::Rect players = layout::settingButton(0, 0), sense = layout::settingButton(0, 1);
+  click(players.x, players.y + players.height + 1);  // the gap between two buttons
+  click(players.x - 1, players.y);                   // only the last press counts
+  EXPECT_EQ(frame(), said("mouse clicked on screen %d %d\n", players.x - 1, players.y));
+  EXPECT_FALSE(g.pendingFourPlayers);
+  click(players.x + players.width, players.y + players.height);  // the far corner counts
+  frame();
+  EXPECT_TRUE(g.pendingFourPlayers);
+  click(sense.x, sense.y);
+  frame();
+  EXPECT_EQ(g.pendingTurnSense, -1);
+
+  // Several presses and a motion in one frame: one click where the pointer ends.
+  const layout::Rect blueType = layout::settingButton(1, 0), blueStrength = layout::settingButton(1, 1);
+  click(boardOriginX + 1, boardOriginY + 1);
+  push(SDL_MOUSEBUTTONDOWN, players.x, players.y, SDL_BUTTON_RIGHT);
+  push(SDL_MOUSEMOTION, blueType.x, blueType.y);
+  EXPECT_EQ(frame(), said("mouse clicked on screen %d %d\nmouse clicked in button %d %d\n",
+                          blueType.x, blueType.y, blueType.x, blueType.y));
+  EXPECT_TRUE(g.seats[0].pendingComputer);
+  EXPECT_TRUE(g.pendingFourPlayers);
+  push(SDL_MOUSEBUTTONDOWN, players.x, players.y, SDL_BUTTON_RIGHT);  // moves the pointer only
+  EXPECT_EQ(frame(), "");
+  EXPECT_EQ(g.mouseX * 1000 + g.mouseY, players.x * 1000 + players.y);
+  // Strength steps NORMAL, TOUGH, NORMAL; EASY is never offered.
+  for (int expected : {AiTough, AiNormal}) {
+    click(blueStrength.x, blueStrength.y);
+    frame();
+    EXPECT_EQ(g.seats[0].pendingAiMode, expected);
+  }
+  click(layout::settingButton(4, 0).x, layout::settingButton(4, 0).y);  // yellow's type
+  frame();
+  EXPECT_FALSE(g.seats[3].pendingComputer);
+  EXPECT_TRUE(g.seats[3].computer == false && g.turnSense == -1);  // nothing active changed yet
+
+  // New Game mid-cascade: the settings apply at once, the cascade runs this
+  // frame's ticks, and the next frame deals.
+  fillBoard(Nobody, East);
+  put(0, 5, Blue, East)->fuse = 0;
+  settleCountdown = 10;
+  g.moveCount = 7;
+  click(layout::newGameButton.x, layout::newGameButton.y);
+  frame();
+  EXPECT_TRUE(g.fourPlayers && g.turnSense == -1 && g.seats[0].computer && !g.seats[3].computer);
+  EXPECT_EQ(g.seats[1].aiMode, AiNormal);
+  EXPECT_EQ(g.moveCount, 7);
+  EXPECT_EQ(board[1][5]->fuse, 0);
+  frame();
+  EXPECT_FALSE(g.newGameRequested);
+  EXPECT_EQ(board[2][5]->owner, Nobody);
+  EXPECT_GT(g.nodeCounts[Yellow], 0);
+  EXPECT_EQ(g.moveCount, 0);
+  EXPECT_EQ(settleCountdown, 9);
+}
+
+TEST(Keys, EscapeSAndTheCloseRequestActOnPressesOnly) {
+  humanGame();
+  const bool sound = soundOn;
+  push(SDL_KEYDOWN, 0, 0, SDLK_a);
+  push(SDL_KEYUP, 0, 0, SDLK_ESCAPE);
+  push(SDL_KEYUP, 0, 0, SDLK_s);
+  frame();
+  EXPECT_FALSE(quitRequested);
+  EXPECT_EQ(soundOn, sound);
+  push(SDL_KEYDOWN, 0, 0, SDLK_s);
+  frame();
+  EXPECT_EQ(soundOn, !sound);
+  push(SDL_KEYDOWN, 0, 0, SDLK_s);
+  push(SDL_KEYDOWN, 0, 0, SDLK_ESCAPE);
+  frame();
+  EXPECT_EQ(soundOn, sound);
+  EXPECT_TRUE(quitRequested);
+  humanGame();
+  push(SDL_QUIT);
+  frame();
+  EXPECT_TRUE(quitRequested);
+}
+
+TEST(Rotation, TheRoundEndsOnNobodyOrWrapsStraightToBlue) {
+  GameState& g = humanGame();
+  for (PlayerId p = Blue; p <= Yellow; ++p) board[p][p]->owner = p;
+  g.currentPlayer = Yellow;
+  settleCountdown = 0;
+  frame();
+  EXPECT_EQ(g.moveCount * 10 + g.turnCount, 11);
+  EXPECT_EQ(g.nodeCounts[Nobody], nodeCount - 4);
+  if constexpr (burnoutEnabled) {
+    // Two frames on nobody (the burnout pass set 2), in which no click acts.
+    EXPECT_EQ(g.currentPlayer, Nobody);
+    EXPECT_EQ(settleCountdown, 1);
+    click(boardOriginX + 24 + 1, boardOriginY + 24 + 1);  // Blue's node
+    frame();
+    frame();
+    EXPECT_EQ(g.moveCount, 2);
+  }
+  EXPECT_EQ(g.currentPlayer, Blue);
+  EXPECT_EQ(settleCountdown, -1);
+  EXPECT_TRUE(turnedCells().empty());
+  board[Red][Red]->owner = Nobody;  // a player without nodes is passed over
+  settleCountdown = 0;
+  frame();
+  EXPECT_EQ(g.currentPlayer, Green);
+
+  // Only Green owns nodes in a two-player game: the rotation still ends.
+  humanGame(Green).fourPlayers = false;
+  settleCountdown = 0;
+  frame();
+  EXPECT_TRUE(gameState->currentPlayer >= 0 && gameState->currentPlayer <= 2);
+}
+
+TEST(Rotation, ComputersAtTheWrapWithoutAMoveAndTheWinner) {
+  // Blue holds the left half, Red the right; Blue's best move is
+  // (half - 1, 0) turning East onto Red's (half, 0).
+  GameState& g = halves(North, North);
+  g.seats[0].computer = true;
+  g.currentPlayer = Red;
+  settleCountdown = 0;
+  EXPECT_EQ(frame(), "");
+  EXPECT_EQ(g.currentPlayer, Blue);
+  EXPECT_EQ(g.turnCount, 1);
+  if constexpr (burnoutEnabled) {
+    EXPECT_TRUE(turnedCells().empty());  // not asked in a wrap frame
+  } else {
+    EXPECT_EQ(turnedCells(), std::vector<int>{(halfBoard - 1) * 100});
+    EXPECT_EQ(settleCountdown, 9);
+  }
+
+  // Every border node already points across: no computer finds a move, and
+  // each hands on two frames later.
+  halves(East, West);
+  for (Seat& seat : g.seats) seat.computer = true;
+  g.seats[1].aiMode = AiNormal;
+  g.currentPlayer = Nobody;
+  settleCountdown = 0;
+  EXPECT_EQ(frame(), said("could not find move!!!\n"));
+  EXPECT_EQ(frame(), "");
+  EXPECT_EQ(frame(), said("Player 2 didn't take a turn!!!\n"));
+  EXPECT_EQ(g.currentPlayer, Red);
+
+  // The last player with nodes wins, the rotation goes on, nobody is asked.
+  humanGame();
+  board[5][5]->owner = Blue;  // one turn from the neutral (6, 5)
+  for (Seat& seat : gameState->seats) seat.computer = true;
+  gameState->currentPlayer = Yellow;
+  settleCountdown = 0;
+  for (int i = 0; i < 6; ++i) frame();
+  EXPECT_EQ(winner, Blue);
+  EXPECT_EQ(gameState->currentPlayer, Blue);
+  EXPECT_TRUE(turnedCells().empty());
+}

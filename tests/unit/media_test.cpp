@@ -1,0 +1,128 @@
+// What the scene tests cannot see: the colour key of sheets in other
+// formats, text bytes without a glyph, clipping at the top-left corner, and
+// the sound of a firing.
+#include <SDL_mixer.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "board/cascade.h"
+#include "render/pixels.h"
+#include "render/screen.h"
+#include "render/sheet_layout.h"
+#include "render/sprites.h"
+#include "render/text.h"
+#include "sound/mp3_decode.h"
+#include "sound/sound.h"
+#include "tests/unit/support.h"
+
+namespace {
+// A 5 x 2 picture keyed by its top-left colour; the others lie near the key.
+constexpr uint32_t key = 0xE01040, backdrop = 0x2B2B70;
+const uint32_t picture[10] = {key, 0x3399FF, key, 0xE01041, 0x000000,
+                              0xE11040, key,      0xFF00FF, 0x010101, key ^ 0x808080};
+
+// A 32-bit BMP, bottom row first, with the fourth byte of every pixel set to pad.
+void write32(const char* path, uint8_t pad) {
+  std::vector<uint8_t> f;
+  auto put = [&f](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  f = {'B', 'M'};
+  put(54 + 40, 4), put(0, 4), put(54, 4), put(40, 4), put(5, 4), put(2, 4), put(1, 2), put(32, 2);
+  for (int i = 0; i < 6; ++i) put(0, 4);
+  for (int y = 1; y >= 0; --y)
+    for (int x = 0; x < 5; ++x) put(picture[y * 5 + x] | uint32_t(pad) << 24, 4);
+  FILE* out = std::fopen(path, "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(f.data(), 1, f.size(), out);
+  std::fclose(out);
+}
+
+void write24(const char* path) {
+  SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, 5, 2, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+  for (int i = 0; i < 10; ++i) {
+    SDL_Rect r{static_cast<Sint16>(i % 5), static_cast<Sint16>(i / 5), 1, 1};
+    SDL_FillRect(s, &r, SDL_MapRGB(s->format, picture[i] >> 16, picture[i] >> 8, picture[i]));
+  }
+  ASSERT_EQ(SDL_SaveBMP(s, path), 0);
+  SDL_FreeSurface(s);
+}
+
+std::vector<uint32_t> grab(int x, int y, int w, int h) {
+  std::vector<uint32_t> out;
+  for (int j = y; j < y + h; ++j)
+    for (int i = x; i < x + w; ++i) out.push_back(readRgb(screen, i, j));
+  return out;
+}
+}  // namespace
+
+TEST(Sheets, TheTopLeftColourIsTransparentIn24And32BitSheets) {
+  loadTestSheets();
+  SDL_Surface* const kept = sheets[Ui];
+  const char* const path = "/tmp/spindrel-key-test.bmp";
+  for (int format = 0; format < 3; ++format) {
+    if (format == 0) write24(path);
+    else write32(path, format == 1 ? 0x00 : 0xFF);
+    ASSERT_TRUE(loadSheet(path, Ui));
+    clearScreen(backdrop);
+    SDL_Rect source{0, 0, 5, 2}, target{40, 30, 5, 2};
+    SDL_UpperBlit(sheets[Ui], &source, screen, &target);
+    for (int i = 0; i < 10; ++i)
+      EXPECT_EQ(readRgb(screen, 40 + i % 5, 30 + i / 5), picture[i] == key ? backdrop : picture[i])
+          << "format " << format << ", pixel " << i;
+    SDL_FreeSurface(sheets[Ui]);
+  }
+  std::remove(path);
+  EXPECT_FALSE(loadSheet("/tmp/no-such-sheet.bmp", Ui));
+  sheets[Ui] = kept;
+}
+
+TEST(Drawing, HighBytesDrawNothingButMoveThePenAndTheCornerClips) {
+  loadTestSheets();
+  clearScreen(backdrop);
+  drawText(300, 100, "A\xC8\xFFZ", Font);
+  const std::vector<uint32_t> withHighBytes = grab(300, 100, 60, 15);
+  clearScreen(backdrop);
+  drawText(300, 100, "A", Font);
+  drawText(300 + 3 * layout::textAdvance, 100, "Z", Font);
+  EXPECT_EQ(grab(300, 100, 60, 15), withHighBytes);
+
+  // A sprite past the top-left corner shows only its part inside the screen.
+  clearScreen(backdrop);
+  drawSprite(-10, -20, SlotPanel);
+  const layout::Rect panel = layout::panel;
+  SDL_LockSurface(sheets[Ui]);  // a keyed sheet is stored run-length encoded
+  EXPECT_EQ(readRgb(screen, 0, 0), readRgb(sheets[Ui], panel.x + 10, panel.y + 20));
+  EXPECT_EQ(readRgb(screen, panel.width - 11, 5), readRgb(sheets[Ui], panel.x + panel.width - 1, 25));
+  SDL_UnlockSurface(sheets[Ui]);
+  EXPECT_EQ(readRgb(screen, panel.width - 10, 5), backdrop);
+}
+
+TEST(Sound, DecodingGivesTheMixersLayoutAndSSilencesFirings) {
+  // The firing sound decoded for two layouts: the same length of time.
+  std::vector<Uint8> stereo, mono;
+  ASSERT_TRUE(decodeMp3File("etm0507.mp3", PcmFormat{32000, AUDIO_S16SYS, 2}, stereo));
+  ASSERT_TRUE(decodeMp3File("etm0507.mp3", PcmFormat{11025, AUDIO_U8, 1}, mono));
+  const double seconds = stereo.size() / (32000.0 * 4);
+  EXPECT_GT(seconds, 0.05);
+  EXPECT_LT(seconds, 0.2);
+  EXPECT_NEAR(mono.size() / 11025.0, seconds, 0.002);
+
+  initSound();
+  ASSERT_NE(soundSamples[1], nullptr);
+  for (bool on : {true, false, true}) {
+    resetGame();
+    Mix_HaltChannel(-1);
+    if (soundOn != on) push(SDL_KEYDOWN, 0, 0, SDLK_s);
+    put(3, 3, Blue, East);
+    click(revision::boardOriginX + 3 * 24 + 5, revision::boardOriginY + 3 * 24 + 5);
+    frame();
+    EXPECT_EQ(settleCountdown, 10);
+    EXPECT_EQ(Mix_Playing(-1) > 0, on);
+  }
+  for (int i = 0; i < 40; ++i) playSound(1);  // every channel busy: the oldest gives way
+  EXPECT_EQ(Mix_Playing(-1), 16);
+  closeSound();
+}

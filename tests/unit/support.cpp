@@ -1,0 +1,94 @@
+#include <cstdarg>
+
+#include "app/shell.h"
+#include "board/cascade.h"
+#include "render/sprites.h"
+#include "tests/unit/support.h"
+#include <gtest/gtest.h>
+
+void openTestScreen() {
+  if (!screen) {
+    ASSERT_TRUE(initVideo(32)) << SDL_GetError();
+  }
+}
+
+void loadTestSheets() {
+  openTestScreen();
+  if (!sheets[Font] || !sheets[Ui] || !sheets[Nodes]) {
+    ASSERT_EQ(loadSheets(), nullptr);
+  }
+}
+
+void fillBoard(PlayerId owner, Direction direction) {
+  for (int c = 0; c < revision::boardSize; ++c)
+    for (int r = 0; r < revision::boardSize; ++r) put(c, r, owner, direction);
+}
+
+Node* put(int column, int row, PlayerId owner, Direction direction) {
+  Node* node = board[column][row];
+  node->owner = owner;
+  node->direction = direction;
+  return node;
+}
+
+GameState& resetGame() {
+  openTestScreen();
+  if (!board[0][0]) createNodes();
+  *gameState = GameState();
+  gameState->firstDealDone = true;
+  gameState->currentPlayer = Blue;
+  for (Seat& seat : gameState->seats) seat.computer = false;
+  fillBoard(Nobody, East);
+  for (int c = 0; c < revision::boardSize; ++c)
+    for (int r = 0; r < revision::boardSize; ++r) {
+      board[c][r]->fuse = -1;
+      board[c][r]->withBurnout([](auto& node) {
+        node.fireCount = 0;
+        node.burnt = false;
+      });
+    }
+  settleCountdown = -1;
+  winner = 0;
+  quitRequested = false;
+  SDL_Event stale;
+  while (SDL_PollEvent(&stale)) {
+  }
+  return *gameState;
+}
+
+void push(Uint8 type, int x, int y, int detail) {
+  SDL_Event e{};
+  e.type = type;
+  if (type == SDL_MOUSEBUTTONDOWN) {
+    e.button.type = type;
+    e.button.button = static_cast<Uint8>(detail);
+    e.button.state = SDL_PRESSED;
+    e.button.x = static_cast<Uint16>(x);
+    e.button.y = static_cast<Uint16>(y);
+  } else if (type == SDL_MOUSEMOTION) {
+    e.motion.x = static_cast<Uint16>(x);
+    e.motion.y = static_cast<Uint16>(y);
+  } else if (type == SDL_KEYDOWN || type == SDL_KEYUP) {
+    e.key.keysym.sym = static_cast<SDLKey>(detail);
+  }
+  ASSERT_EQ(SDL_PushEvent(&e), 0);
+}
+
+std::string frame() {
+  testing::internal::CaptureStdout();
+  advanceGame();
+  return testing::internal::GetCapturedStdout();
+}
+
+std::string said(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return revision::diagnosticsEnabled ? text : "";
+}
+
+void clearScreen(uint32_t rgb) {
+  SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+}

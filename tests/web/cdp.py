@@ -239,7 +239,8 @@ class Browser:
             self.chromium = subprocess.Popen(
                 [chromium_binary(), "--headless", "--no-sandbox", "--disable-gpu",
                  "--disable-quic", "--no-first-run", "--disable-background-networking",
-                 "--disable-component-update", "--disable-sync", "--mute-audio",
+                 "--disable-component-update", "--disable-sync", "--disable-breakpad",
+                 "--mute-audio",
                  "--autoplay-policy=no-user-gesture-required",
                  f"--user-data-dir={self.profile}", "--remote-debugging-port=0",
                  "about:blank"],

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
-#include "tools/replay/ending.h"
+#include "render/screen.h"
+#include "tools/replay/output.h"
+
+int saveScreenshot(const char* path) { return SDL_SaveBMP(screen, path); }
 
 int endReplay(int code) {
   std::fflush(stdout);

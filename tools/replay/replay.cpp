@@ -17,7 +17,7 @@
 #include "board/node.h"
 #include "board/random.h"
 #include "render/sprites.h"
-#include "tools/replay/ending.h"
+#include "tools/replay/output.h"
 #include "tools/replay/script.h"
 #include "tools/replay/trace.h"
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     for (; nextShot < script.screenshots.size() && script.screenshots[nextShot].frame == frame;
          ++nextShot) {
       const ScriptScreenshot& shot = script.screenshots[nextShot];
-      if (SDL_SaveBMP(screen, shot.path.c_str()) != 0) {
+      if (saveScreenshot(shot.path.c_str()) != 0) {
         code = failWith("line " + std::to_string(shot.line) + ": cannot save " + shot.path + ": " +
                             SDL_GetError(),
                         1);

@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libgtest-dev \
-           xvfb xdotool x11-utils imagemagick python3 valgrind
+           xvfb xdotool x11-utils imagemagick python3 valgrind xz-utils
 
 PREFIX     ?= /usr/local
 
@@ -17,7 +17,7 @@ APT_WAIT = -o DPkg::Lock::Timeout=600
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak count
+.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak count approve
 
 deps:
 	@missing=""; \
@@ -41,6 +41,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Accepts what the programs do now as the approved traces and pictures.
+approve: build
+	tests/system/golden.sh $(BUILD)/bin . $(BUILD) --update
 
 clean:
 	rm -rf $(BUILD)

@@ -23,9 +23,12 @@ fail() {
   status=1
 }
 
-# The picture as approved: PNG, with the frame-rate digits blanked.
+# The picture as approved: PNG, with the frame-rate digits blanked. They
+# follow "FPS:" under the board's left edge, on the row the layout gives.
+fps_y=$(sed -n 's/.*frameRateY = \([0-9]*\);.*/\1/p' "$src/render/sheet_layout.h")
+fps_x=$(sed -n 's/.*boardOriginX = \([0-9]*\);.*/\1/p' "$src/revisions/current.h")
 picture() {
-  convert "$1" -fill black -draw "rectangle 240,585 299,599" "PNG8:$2"
+  convert "$1" -fill black -draw "rectangle $((fps_x + 28)),$fps_y $((fps_x + 87)),$((fps_y + 14))" "PNG8:$2"
 }
 
 for script in "$src"/tests/replay/*.replay; do

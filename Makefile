@@ -91,7 +91,9 @@ install: build
 # The install step alone, on a finished build (the tests use it).
 install-files:
 	@: > $(INSTALL_RECORD).dirs; \
-	{ echo "$(PREFIX)"; sed 's|^|$(PREFIX)/|' $(BUILD)/install_dirs.txt; } | \
+	{ dir="$(PREFIX)"; \
+	  while [ "$$dir" != / ] && [ "$$dir" != . ]; do echo "$$dir"; dir=$$(dirname "$$dir"); done | tac; \
+	  sed 's|^|$(PREFIX)/|' $(BUILD)/install_dirs.txt; } | \
 	while IFS= read -r dir; do \
 	  [ -d "$(DESTDIR)$$dir" ] || echo "$(DESTDIR)$$dir" >> $(INSTALL_RECORD).dirs; \
 	done

@@ -99,6 +99,8 @@ for line in "Program Started" "Nodes freed" "Couldn't load FONT" "/usr/share/gam
 done
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share/man/man6/cspindrel.6.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the manual page draws warnings: $warnings"
+zcat "$share/doc/cspindrel/changelog.gz" | head -1 | grep -qF "cspindrel ($version)" ||
+  fail "the changelog's first entry is not $version"
 grep -q "No licence has been chosen yet" "$share/doc/cspindrel/copyright" ||
   fail "the copyright note does not say that no licence is chosen"
 

@@ -129,7 +129,7 @@ test-compat: deps
 # next make build switches it back to PREFIX); only what it installs is built.
 deb: deps-package
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=/usr
-	cmake --build $(BUILD) -j $(JOBS) --target spindrel_install_files
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel_installables
 	rm -f $(BUILD)/cspindrel_*.deb
 	cd $(BUILD) && cpack
 

@@ -140,7 +140,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${SPINDREL_PACKAGING_DIR}/
 spindrel_install_dir(${SPINDREL_DOC_INSTALL_DIR})
 
 # What an install needs built, for building the package without the tests.
-add_custom_target(spindrel_install_files DEPENDS ${SPINDREL_PROGRAM_current} ${SPINDREL_PROGRAM_r1}
+add_custom_target(spindrel_installables DEPENDS ${SPINDREL_PROGRAM_current} ${SPINDREL_PROGRAM_r1}
                   ${SPINDREL_PROGRAM_r2} ${SPINDREL_PROGRAM_r3} spindrel_data spindrel_icons
                   spindrel_man spindrel_changelog)
 

@@ -1,14 +1,18 @@
 # CSpindrel: the two commands a newcomer needs.
 #   make run   install what is missing, build, generate the data files, play
 #   make test  install what is missing, build, run every test
+#   make deb   build the Debian package build/cspindrel_VERSION_ARCH.deb
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
-           libmpg123-dev libmp3lame-dev libgtest-dev \
-           xvfb xdotool x11-utils imagemagick python3 valgrind
+           libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
+           xvfb xdotool x11-utils imagemagick python3 valgrind xz-utils
+# And the ones only the package and its checks need: dpkg-shlibdeps and file
+# for CPack, then the checkers.
+PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
 
 # The browser build and its tests: the compiler and a browser to test in.
 WEB_PACKAGES = emscripten chromium
@@ -20,11 +24,12 @@ APT_WAIT = -o DPkg::Lock::Timeout=600
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps configure clean bench install install-files uninstall test-compat soak count \
+.PHONY: run test build deps deps-package configure clean bench install install-files uninstall \
+        test-compat soak deb test-package count approve \
         web web-deps web-run test-web
 
-# $(call install_missing,PACKAGES): installs those of the packages that are missing.
-define install_missing
+# $(call install-missing,PACKAGES): apt-get installs those not installed yet.
+define install-missing
 	@missing=""; \
 	for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
@@ -37,10 +42,14 @@ define install_missing
 endef
 
 deps:
-	$(call install_missing,$(PACKAGES))
+	$(call install-missing,$(PACKAGES))
 
+deps-package: deps
+	$(call install-missing,$(PACKAGE_TOOLS))
+
+# The install layout follows the prefix (see packaging/install.cmake).
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -50,6 +59,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Accepts what the programs do now as the approved traces and pictures.
+approve: build
+	tests/system/golden.sh $(BUILD)/bin . $(BUILD) --update
 
 clean:
 	rm -rf $(BUILD)
@@ -87,8 +100,7 @@ bench: build
 
 # Installs into $(DESTDIR)$(PREFIX). The files installed and the folders the
 # install created are kept in the build folder, so that uninstall removes
-# exactly those and nothing else.
-INSTALL_DIRS = bin libexec libexec/cspindrel share share/cspindrel share/applications share/pixmaps
+# exactly those and nothing else. CMake lists the folders the install uses.
 INSTALL_RECORD = $(BUILD)/installed-$(subst /,_,$(DESTDIR)$(PREFIX))
 
 install: build
@@ -97,7 +109,10 @@ install: build
 # The install step alone, on a finished build (the tests use it).
 install-files:
 	@: > $(INSTALL_RECORD).dirs; \
-	for dir in $(PREFIX) $(addprefix $(PREFIX)/,$(INSTALL_DIRS)); do \
+	{ dir="$(PREFIX)"; \
+	  while [ "$$dir" != / ] && [ "$$dir" != . ]; do echo "$$dir"; dir=$$(dirname "$$dir"); done | tac; \
+	  sed 's|^|$(PREFIX)/|' $(BUILD)/install_dirs.txt; } | \
+	while IFS= read -r dir; do \
 	  [ -d "$(DESTDIR)$$dir" ] || echo "$(DESTDIR)$$dir" >> $(INSTALL_RECORD).dirs; \
 	done
 	cmake --install $(BUILD) --prefix $(PREFIX)
@@ -128,6 +143,19 @@ test-compat: deps
 	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-dev libsdl1.2debian || status=1; \
 	exit $$status
 
+# The Debian package, from the same build folder configured for /usr (the
+# next make build switches it back to PREFIX); only what it installs is built.
+deb: deps-package
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel_installables
+	rm -f $(BUILD)/cspindrel_*.deb
+	cd $(BUILD) && cpack
+
+# The package's checks: lintian, its contents, the desktop entries and the
+# AppStream entry, then installing it with apt-get, playing it and purging it.
+test-package: deb
+	bash tests/package/check_package.sh $(CURDIR) $(BUILD)
+
 # The browser build: the same sources compiled with Emscripten into a folder
 # of static files, $(WEB_BUILD)/site. The data files come from the native
 # build's generator, which the browser build cannot compile (it links LAME).
@@ -137,7 +165,7 @@ WEB_ENV = NODE_PATH=/usr/share/nodejs
 WEB_PORT ?= 8013
 
 web-deps: deps
-	$(call install_missing,$(WEB_PACKAGES))
+	$(call install-missing,$(WEB_PACKAGES))
 
 web: web-deps configure
 	cmake --build $(BUILD) -j $(JOBS) --target spindrel_data

@@ -3,14 +3,15 @@
 # missing or spoilt, one table row a run, each in a folder of its own. A
 # sheet that fails is reported with its own line and ends the start-up; the
 # sheets after it are never opened (they are FIFOs without a writer there,
-# so opening one would hang). A sheet or sound that loads, however odd, lets
-# the game run until it is asked to quit. The revisions print nothing. Every
-# run exits with 0.
+# so opening one would hang). A sheet or sound that loads, however odd, and
+# a missing audio device let the game play until it is asked to quit. Sound
+# goes through SDL's disk driver into a raw file (16-bit stereo): the
+# opening deal's firings are heard, and a spoilt firing sound is silence.
+# Only the game prints, and never about sound. Every run exits with 0.
 #   startup.sh OUTPUT_DIR SOURCE_DIR BUILD_DIR
 set -u
 out=$1
 source "$2/tests/lib.sh"
-export SDL_AUDIODRIVER=dummy
 
 # spoil DIR FILE HOW
 spoil() {
@@ -27,39 +28,51 @@ spoil() {
   esac
 }
 
-# program, video driver, what it prints (FONT, UI, NODES: that sheet's
-# failure; SDL: no display; runs: the game starts and quits cleanly; -:
-# nothing at all), and the spoilt files.
+# program, video/audio driver, what it prints (FONT, UI, NODES: that
+# sheet's failure; SDL: no display; runs: it starts, plays and quits; -:
+# nothing at all), what it sounds like (loud, silent or - for no sound
+# file), and the spoilt files.
 table="
-CSpindrel      dummy   FONT   font.bmp:missing ui.bmp:never nodes.bmp:never
-CSpindrel      dummy   FONT   font.bmp:folder ui.bmp:never nodes.bmp:never
-CSpindrel      dummy   UI     ui.bmp:zero nodes.bmp:never
-CSpindrel      dummy   UI     ui.bmp:truncated nodes.bmp:never
-CSpindrel      dummy   NODES  nodes.bmp:garbage
-CSpindrel      none    SDL    font.bmp:never ui.bmp:never nodes.bmp:never
-CSpindrel      dummy   runs   font.bmp:tiny
-CSpindrel      dummy   runs   etm0507.mp3:garbage click.wav:empty
-CSpindrel-r1   dummy   -      nodes.bmp:empty
-CSpindrel-r2   dummy   -      font.bmp:missing ui.bmp:never nodes.bmp:never
-CSpindrel-r3   none    -      font.bmp:never ui.bmp:never nodes.bmp:never
-CSpindrel-r3   dummy   -      ui.bmp:tiny etm0507.mp3:missing
+CSpindrel      dummy/dummy  FONT   -       font.bmp:missing ui.bmp:never nodes.bmp:never
+CSpindrel      dummy/dummy  FONT   -       font.bmp:folder ui.bmp:never nodes.bmp:never
+CSpindrel      dummy/dummy  UI     -       ui.bmp:zero nodes.bmp:never
+CSpindrel      dummy/dummy  UI     -       ui.bmp:truncated nodes.bmp:never
+CSpindrel      dummy/dummy  NODES  -       nodes.bmp:garbage
+CSpindrel      none/dummy   SDL    -       font.bmp:never ui.bmp:never nodes.bmp:never
+CSpindrel      dummy/disk   runs   loud    font.bmp:tiny
+CSpindrel      dummy/disk   runs   silent  etm0507.mp3:garbage click.wav:empty
+CSpindrel      dummy/disk   runs   silent  etm0507.mp3:empty
+CSpindrel      dummy/none   runs   -       etm0507.mp3:missing
+CSpindrel-r1   dummy/dummy  -      -       nodes.bmp:empty
+CSpindrel-r2   dummy/dummy  -      -       font.bmp:missing ui.bmp:never nodes.bmp:never
+CSpindrel-r3   none/dummy   -      -       font.bmp:never ui.bmp:never nodes.bmp:never
+CSpindrel-r3   dummy/disk   -      loud    ui.bmp:tiny
 "
+# RMS and peak of the raw output.
+levels() {
+  od -An -v -td2 -w2 "$1" | awk '
+    { s += $1 * $1; a = $1 < 0 ? -$1 : $1; if (a > p) p = a; n++ }
+    END { printf "%d %d\n", n ? sqrt(s / n) : 0, p }'
+}
+
 row=0
-while read -r program driver expected files; do
+while read -r program drivers expected sound files; do
   [ -n "$program" ] || continue
   row=$((row + 1))
   dir=$WORK/run$row
   mkdir "$dir"
   cp "$out/$program" "$out"/*.bmp "$out"/*.wav "$out"/*.mp3 "$dir"
   for f in $files; do spoil "$dir" "${f%%:*}" "${f#*:}"; done
-  what="$program, video $driver, $files"
+  what="$program, video/audio $drivers, $files"
+  driver=${drivers%/*}
+  export SDL_AUDIODRIVER=${drivers#*/} SDL_DISKAUDIOFILE=$dir/audio.raw SDL_DISKAUDIODELAY=16
   case $expected in
     runs) lines="Program Started|Nodes freed|" ;;
     SDL) lines="Program Started|Couldn't start SDL|Nodes freed|" ;;
     -) lines="" ;;
     *) lines="Program Started|Couldn't load $expected|Nodes freed|" ;;
   esac
-  if [ "$expected" = runs ] || [[ $files == *tiny* ]]; then
+  if [ "$sound" != - ] || [ "$expected" = runs ]; then
     play "$dir" "$program" SDL_VIDEODRIVER="$driver"
   else
     (cd "$dir" && SDL_VIDEODRIVER=$driver timeout -s KILL 20 "./$program" >stdout 2>/dev/null)
@@ -69,5 +82,13 @@ while read -r program driver expected files; do
   [ "$(tr '\n' '|' <"$dir/stdout")" = "$lines" ] ||
     fail "$what: printed '$(tr '\n' '|' <"$dir/stdout")', expected '$lines'"
   [ "$status" = 0 ] || fail "$what: exit code $status"
+  [ "$sound" = - ] && continue
+  read -r rms peak < <(levels "$dir/audio.raw")
+  echo "$what: RMS $rms, peak $peak over $(($(stat -c %s "$dir/audio.raw") / 4)) frames"
+  if [ "$sound" = loud ]; then
+    [ "$rms" -ge 100 ] || fail "$what: the firings were not heard"
+  else
+    [ -s "$dir/audio.raw" ] && [ "$peak" = 0 ] || fail "$what: expected silence"
+  fi
 done <<<"$table"
 finish

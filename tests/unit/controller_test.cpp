@@ -115,10 +115,13 @@ TEST(Clicks, ButtonEdgesOneClickPerFrameAndNewGameAppliesThePendingSettings) {
   click(layout::settingButton(4, 0).x, layout::settingButton(4, 0).y);  // yellow's type
   frame();
   EXPECT_FALSE(g.seats[3].pendingComputer);
-  EXPECT_TRUE(g.seats[3].computer == false && g.turnSense == -1);  // nothing active changed yet
+  EXPECT_FALSE(g.seats[0].computer || g.newGameRequested);  // nothing active changed yet
 
   // New Game mid-cascade: the settings apply at once, the cascade runs this
   // frame's ticks, and the next frame deals.
+  g.fourPlayers = false;  // the active settings differ from every pending one
+  g.turnSense = +1;
+  g.seats[3].computer = true;
   fillBoard(Nobody, East);
   put(0, 5, Blue, East)->fuse = 0;
   settleCountdown = 10;

@@ -33,30 +33,22 @@ int below(int n) {
   return static_cast<int>((soakState >> 33) % static_cast<uint64_t>(n));
 }
 
-void push(Uint8 type, int x, int y, SDLKey key = SDLK_UNKNOWN) {
-  SDL_Event e{};
-  e.type = type;
-  if (type == SDL_MOUSEBUTTONDOWN) {
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<Uint16>(x);
-    e.button.y = static_cast<Uint16>(y);
-  } else if (type == SDL_MOUSEMOTION) {
-    e.motion.x = static_cast<Uint16>(x);
-    e.motion.y = static_cast<Uint16>(y);
-  } else {
-    e.key.keysym.sym = key;
-  }
-  SDL_PushEvent(&e);
-}
-
 // Random input for one frame: mostly clicks on the board, sometimes on the
 // panel's buttons, now and then S.
 void randomInput() {
+  SDL_Event e{};
   if (below(8) == 0) {
-    const int x = below(4) == 0 ? below(200) : boardOriginX + below(cellSize * boardSize);
-    push(SDL_MOUSEBUTTONDOWN, x, below(windowHeight));
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = static_cast<Uint16>(below(4) == 0 ? below(200) : boardOriginX + below(cellSize * boardSize));
+    e.button.y = static_cast<Uint16>(below(windowHeight));
+    SDL_PushEvent(&e);
   }
-  if (below(400) == 0) push(SDL_KEYDOWN, 0, 0, SDLK_s);
+  if (below(400) == 0) {
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = SDLK_s;
+    SDL_PushEvent(&e);
+  }
 }
 
 // What must hold after every frame; null when it does.

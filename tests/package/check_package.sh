@@ -1,0 +1,81 @@
+#!/bin/bash
+# The Debian package as a player gets it: lintian finds nothing to report;
+# the package holds the programs, launchers, data files, manual pages,
+# desktop entries, icons and AppStream entry, and the desktop, AppStream and
+# manual page checkers accept them; apt-get installs it, cspindrel opens its
+# window from an unrelated folder and quits on Escape with exit code 0, man
+# finds its page, and purging the package leaves none of its files behind.
+#   check_package.sh SOURCE BUILD   (run by make test-package after make deb)
+set -u
+src=$(cd "$1" && pwd) build=$2
+source "$src/tests/lib.sh"
+APT="apt-get -o DPkg::Lock::Timeout=600 -y -q"
+SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
+purge() { DEBIAN_FRONTEND=noninteractive $SUDO $APT purge cspindrel >"$WORK/apt" 2>&1; }
+trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; purge; rm -rf "$WORK"' EXIT
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+deb=$(readlink -f "$build/cspindrel_${version}_$(dpkg --print-architecture).deb")
+[ -f "$deb" ] || { echo "FAIL: no package $deb"; exit 1; }
+echo "package: $deb, $(stat -c %s "$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
+lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges"
+[ "${PIPESTATUS[0]}" = 0 ] || fail "lintian reported errors or warnings"
+# dpkg-shlibdeps names the libraries the programs link.
+for library in 'libsdl1\.2(debian|-compat)' 'libsdl-mixer1\.2' 'libmpg123-0'; do
+  dpkg-deb -f "$deb" Depends | grep -qE "(^|, )$library( |,|$)" || fail "Depends lacks $library"
+done
+
+files="/usr/share/metainfo/example.cspindrel.cspindrel.metainfo.xml
+/usr/share/doc/cspindrel/copyright /usr/share/doc/cspindrel/changelog.gz"
+for name in cspindrel cspindrel-r1 cspindrel-r2 cspindrel-r3; do
+  desktop=$name
+  [ $name = cspindrel ] && desktop=example.cspindrel.cspindrel
+  files="$files /usr/games/$name /usr/share/man/man6/$name.6.gz /usr/share/applications/$desktop.desktop"
+done
+for name in CSpindrel CSpindrel-r1 CSpindrel-r2 CSpindrel-r3; do files="$files /usr/libexec/cspindrel/$name"; done
+for name in font.bmp ui.bmp nodes.bmp click.wav etm0507.mp3; do files="$files /usr/share/games/cspindrel/$name"; done
+for size in 16 32 48 64 128 256; do files="$files /usr/share/icons/hicolor/${size}x${size}/apps/cspindrel.png"; done
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
+[ "$(cat "$WORK/contents")" = "$(tr ' ' '\n' <<<"$files" | sort)" ] ||
+  fail "the package's files differ from the list: $(diff <(tr ' ' '\n' <<<"$files" | sort) "$WORK/contents")"
+
+dpkg-deb -x "$deb" "$WORK/tree"
+share=$WORK/tree/usr/share
+for entry in "$share"/applications/*.desktop; do
+  desktop-file-validate "$entry" || fail "desktop-file-validate rejects ${entry##*/}"
+done
+appstreamcli validate --no-net "$share"/metainfo/*.xml || fail "appstreamcli rejects the metainfo file"
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share/man/man6/cspindrel.6.gz" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "the manual page draws warnings: $warnings"
+
+DEBIAN_FRONTEND=noninteractive $SUDO $APT install "$deb" >"$WORK/apt" 2>&1 ||
+  { cat "$WORK/apt"; fail "apt-get install failed"; }
+Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp 3>"$WORK/display" 2>/dev/null &
+PIDS=$!
+for ((tries = 0; tries < 100; tries++)); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$WORK/display")"
+mkdir "$WORK/elsewhere"
+(cd "$WORK/elsewhere" && exec env PATH="$PATH:/usr/games" SDL_AUDIODRIVER=dummy cspindrel >"$WORK/stdout") &
+game=$!
+PIDS="$PIDS $game"
+for ((tries = 0; tries < 100; tries++)); do
+  window=$(xdotool search --name "^Spindrel-C by Tamwick 2005$" 2>/dev/null | head -1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] && sleep 0.5 && xdotool key --window "$window" Escape
+for ((tries = 0; tries < 100; tries++)); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+kill -9 $game 2>/dev/null
+wait $game
+status=$?
+[ "$status" = 0 ] && [ "$(tr '\n' '|' <"$WORK/stdout")" = "Program Started|Nodes freed|" ] ||
+  fail "cspindrel from elsewhere: window '$window', exit code $status, printed $(cat "$WORK/stdout")"
+for name in cspindrel cspindrel-r1 cspindrel-r2 cspindrel-r3; do
+  man -w $name >/dev/null || fail "man -w $name finds no page"
+done
+
+purge || { cat "$WORK/apt"; fail "apt-get purge failed"; }
+while IFS= read -r path; do
+  [ -e "$path" ] || [ -L "$path" ] && fail "purge left $path"
+done <"$WORK/contents"
+finish

@@ -10,7 +10,7 @@ DevTools protocol. Checks:
     program's window size and the panel drawn exactly as the desktop draws it;
   - on cspindrel.html, New Game (two players, blue human) brings blue's turn
     on the status line, a click on a blue node turns it and fires it (with a
-    sound), and Esc stops the game and offers another;
+    sound), F toggles full screen and Esc stops the game and offers another;
   - every replay page prints, for every replay scenario, exactly the desktop
     replay tool's lines, then "replay: done", and leaves on its canvas the
     desktop tool's screenshot of the last frame, pixel for pixel.
@@ -218,6 +218,16 @@ def play(browser, page, bin_dir, blue_turn_status):
         if not check(time.time() < deadline, f"{name}: blue's move never ended"):
             break
         page.pump(0.5)
+
+    # F: the page in full screen, the picture scaled, the game's size kept;
+    # F again: back.
+    key(page, "f", 70)
+    page.wait_for("document.fullscreenElement && document.fullscreenElement.id == 'screen'",
+                  10, "full screen")
+    check(page.evaluate("[canvas.width, canvas.height, canvas.style.width]") ==
+          [*settings["size"], "1024px"], f"{name}: full screen did not scale the picture")
+    key(page, "f", 70)
+    page.wait_for("document.fullscreenElement == null", 10, "the end of full screen")
 
     # Esc stops the game and offers another.
     key(page, "Escape", 27)

@@ -86,7 +86,7 @@ soak: build
 	cmake --build $(BUILD) --target spindrel_soak -j $(JOBS)
 	cd $(BUILD)/soak && status=0 && pids="" && \
 	for s in "" -r1 -r2 -r3; do \
-	  SDL_AUDIODRIVER=dummy ./spindrel-soak$$s --games $(SOAK_GAMES) --seed $(SOAK_SEED) & \
+	  SDL_AUDIODRIVER=dummy ./spindrel-soak$$s $(SOAK_GAMES) $(SOAK_SEED) & \
 	  pids="$$pids $$!"; \
 	done && \
 	for p in $$pids; do wait $$p || status=1; done; exit $$status

@@ -234,4 +234,8 @@ TEST(Rotation, ComputersAtTheWrapWithoutAMoveAndTheWinner) {
   EXPECT_EQ(winner, Blue);
   EXPECT_EQ(gameState->currentPlayer, Blue);
   EXPECT_TRUE(turnedCells().empty());
+  board[5][5]->owner = Nobody;  // nobody left at all: the winner stays
+  settleCountdown = 0;
+  frame();
+  EXPECT_EQ(winner, Blue);
 }

@@ -13,6 +13,7 @@
 #include "render/sheet_layout.h"
 #include "render/sprites.h"
 #include "render/text.h"
+#include "sound/channel_book.h"
 #include "sound/mp3_decode.h"
 #include "sound/sound.h"
 #include "tests/unit/support.h"
@@ -23,31 +24,23 @@ constexpr uint32_t key = 0xE01040, backdrop = 0x2B2B70;
 const uint32_t picture[10] = {key, 0x3399FF, key, 0xE01041, 0x000000,
                               0xE11040, key,      0xFF00FF, 0x010101, key ^ 0x808080};
 
-// A 32-bit BMP, bottom row first, with the fourth byte of every pixel set to pad.
-void write32(const char* path, uint8_t pad) {
-  std::vector<uint8_t> f;
+// The picture as a BMP of 24 or 32 bits, bottom row first; a 32-bit one
+// has the fourth byte of every pixel set to pad.
+void writeBmp(const char* path, int bits, uint8_t pad) {
+  std::vector<uint8_t> f = {'B', 'M'};
   auto put = [&f](uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
   };
-  f = {'B', 'M'};
-  put(54 + 40, 4), put(0, 4), put(54, 4), put(40, 4), put(5, 4), put(2, 4), put(1, 2), put(32, 2);
+  put(0, 4), put(0, 4), put(54, 4), put(40, 4), put(5, 4), put(2, 4), put(1, 2), put(bits, 2);
   for (int i = 0; i < 6; ++i) put(0, 4);
-  for (int y = 1; y >= 0; --y)
-    for (int x = 0; x < 5; ++x) put(picture[y * 5 + x] | uint32_t(pad) << 24, 4);
+  for (int y = 1; y >= 0; --y) {
+    for (int x = 0; x < 5; ++x) put(picture[y * 5 + x] | uint32_t(pad) << 24, bits / 8);
+    if (bits == 24) put(0, 1);  // rows end on four bytes
+  }
   FILE* out = std::fopen(path, "wb");
   ASSERT_NE(out, nullptr);
   std::fwrite(f.data(), 1, f.size(), out);
   std::fclose(out);
-}
-
-void write24(const char* path) {
-  SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, 5, 2, 24, 0xFF0000, 0xFF00, 0xFF, 0);
-  for (int i = 0; i < 10; ++i) {
-    SDL_Rect r{static_cast<Sint16>(i % 5), static_cast<Sint16>(i / 5), 1, 1};
-    SDL_FillRect(s, &r, SDL_MapRGB(s->format, picture[i] >> 16, picture[i] >> 8, picture[i]));
-  }
-  ASSERT_EQ(SDL_SaveBMP(s, path), 0);
-  SDL_FreeSurface(s);
 }
 
 std::vector<uint32_t> grab(int x, int y, int w, int h) {
@@ -63,8 +56,7 @@ TEST(Sheets, TheTopLeftColourIsTransparentIn24And32BitSheets) {
   SDL_Surface* const kept = sheets[Ui];
   const char* const path = "/tmp/spindrel-key-test.bmp";
   for (int format = 0; format < 3; ++format) {
-    if (format == 0) write24(path);
-    else write32(path, format == 1 ? 0x00 : 0xFF);
+    writeBmp(path, format == 0 ? 24 : 32, format == 2 ? 0xFF : 0x00);
     ASSERT_TRUE(loadSheet(path, Ui));
     clearScreen(backdrop);
     SDL_Rect source{0, 0, 5, 2}, target{40, 30, 5, 2};
@@ -125,4 +117,16 @@ TEST(Sound, DecodingGivesTheMixersLayoutAndSSilencesFirings) {
   for (int i = 0; i < 40; ++i) playSound(1);  // every channel busy: the oldest gives way
   EXPECT_EQ(Mix_Playing(-1), 16);
   closeSound();
+}
+
+TEST(Sound, TheBrowsersChannelBookTakesFreeChannelsThenTheOldest) {
+  ChannelBook book(3);
+  std::vector<int> claims;
+  for (int i = 0; i < 5; ++i) claims.push_back(book.claim());  // 0 1 2, then the oldest: 0 1
+  book.finished(2);
+  book.finished(7);                 // no such channel: nothing
+  claims.push_back(book.claim());  // a finished channel before any busy one
+  claims.push_back(book.claim());  // then the oldest start
+  EXPECT_EQ(claims, (std::vector<int>{0, 1, 2, 0, 1, 2, 0}));
+  EXPECT_EQ(ChannelBook(0).claim(), -1);
 }

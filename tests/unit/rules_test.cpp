@@ -87,6 +87,14 @@ TEST(Cascade, CapturesNeedALinkAndAForeignOwnerAndStopAtTheEdges) {
     EXPECT_EQ(edge->direction, expected);
   }
 
+  // Two owners firing in one frame at the same node: the later in board
+  // order (column, then row) takes it.
+  resetGame();
+  put(4, 9, Red, East)->fuse = 0;
+  put(5, 8, Blue, South)->fuse = 0;
+  tickAllFuses();
+  EXPECT_EQ(board[5][9]->owner, Blue);
+
   // A node waiting to fire, recaptured by a node ticked before it in the
   // same frame, fires a frame later.
   Node* waiting = put(6, 2, Red, East);

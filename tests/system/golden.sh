@@ -1,27 +1,15 @@
 #!/bin/bash
-# Plays every scenario of tests/replay through each build's replay tool and
-# compares the whole trace, frame by frame, with the approved one in
-# tests/golden, so that a change of behaviour shows at the frame where it
-# starts. The screenshots of the game and of the small early board must
-# equal their approved pictures pixel for pixel (the frame-rate digits, which
-# depend on the clock, are blanked).
-#
+# Every scenario of tests/replay through each build's replay tool: the whole
+# trace must equal the approved one in tests/golden (a difference names the
+# frame where it starts), and the screenshots of the game and the small
+# board their approved pictures, pixel for pixel.
 #   golden.sh OUTPUT_DIR SOURCE_DIR BUILD_DIR [--update]
-#
-# --update approves what the programs do now: it rewrites the files in
-# tests/golden. Look at the pictures and the trace diff before committing.
+# --update approves what the programs do now (make approve).
 set -u
 out=$(cd "$1" && pwd) src=$(cd "$2" && pwd) build=$(cd "$3" && pwd) update=${4:-}
-golden=$src/tests/golden
-failed=$build/golden-failures
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$src/tests/lib.sh"
+golden=$src/tests/golden failed=$build/golden-failures
 rm -rf "$failed"
-status=0
-fail() {
-  echo "FAIL: $*"
-  status=1
-}
 
 # The picture as approved: PNG, with the frame-rate digits blanked. They
 # follow "FPS:" under the board's left edge, on the row the layout gives.
@@ -52,7 +40,7 @@ for script in "$src"/tests/replay/*.replay; do
   name=$(basename "$script" .replay)
   for suffix in "" -r1 -r2 -r3; do
     id=$name${suffix:--current}
-    dir=$work/$id
+    dir=$WORK/$id
     mkdir "$dir" && ln -s "$out"/*.bmp "$dir"
     if ! (cd "$dir" && timeout -s KILL 60 "$out/spindrel-replay$suffix" "$script" >trace 2>err); then
       fail "$id: the replay tool failed: $(cat "$dir/err")"
@@ -82,5 +70,4 @@ for script in "$src"/tests/replay/*.replay; do
     done
   done
 done
-[ $status = 0 ] && echo "every trace and picture as approved"
-exit $status
+finish

@@ -19,7 +19,6 @@ spoil() {
   case $3 in
     missing) ;;
     never) mkfifo "$1/$2" ;;
-    folder) mkdir "$1/$2" ;;
     empty) : >"$1/$2" ;;
     garbage) yes "not what it claims to be" | head -c 20000 >"$1/$2" ;;
     truncated) head -c 300 "$out/$2" >"$1/$2" ;;
@@ -34,7 +33,6 @@ spoil() {
 # file), and the spoilt files.
 table="
 CSpindrel      dummy/dummy  FONT   -       font.bmp:missing ui.bmp:never nodes.bmp:never
-CSpindrel      dummy/dummy  FONT   -       font.bmp:folder ui.bmp:never nodes.bmp:never
 CSpindrel      dummy/dummy  UI     -       ui.bmp:zero nodes.bmp:never
 CSpindrel      dummy/dummy  UI     -       ui.bmp:truncated nodes.bmp:never
 CSpindrel      dummy/dummy  NODES  -       nodes.bmp:garbage

@@ -1,13 +1,13 @@
 // The turn controller, driven through SDL's event queue as a player would:
-// clicks on the board and the panel, keys, the end of a move, the rotation,
-// the winner and New Game.
+// clicks on the board and the panel, the end of a move, the rotation, the
+// winner and New Game. (Keys: the sound test presses S, the window test
+// Escape and the close request.)
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "board/cascade.h"
 #include "render/sheet_layout.h"
-#include "sound/sound.h"
 #include "tests/unit/support.h"
 
 using namespace revision;
@@ -138,29 +138,6 @@ TEST(Clicks, ButtonEdgesOneClickPerFrameAndNewGameAppliesThePendingSettings) {
   EXPECT_GT(g.nodeCounts[Yellow], 0);
   EXPECT_EQ(g.moveCount, 0);
   EXPECT_EQ(settleCountdown, 9);
-}
-
-TEST(Keys, EscapeSAndTheCloseRequestActOnPressesOnly) {
-  humanGame();
-  const bool sound = soundOn;
-  push(SDL_KEYDOWN, 0, 0, SDLK_a);
-  push(SDL_KEYUP, 0, 0, SDLK_ESCAPE);
-  push(SDL_KEYUP, 0, 0, SDLK_s);
-  frame();
-  EXPECT_FALSE(quitRequested);
-  EXPECT_EQ(soundOn, sound);
-  push(SDL_KEYDOWN, 0, 0, SDLK_s);
-  frame();
-  EXPECT_EQ(soundOn, !sound);
-  push(SDL_KEYDOWN, 0, 0, SDLK_s);
-  push(SDL_KEYDOWN, 0, 0, SDLK_ESCAPE);
-  frame();
-  EXPECT_EQ(soundOn, sound);
-  EXPECT_TRUE(quitRequested);
-  humanGame();
-  push(SDL_QUIT);
-  frame();
-  EXPECT_TRUE(quitRequested);
 }
 
 TEST(Rotation, TheRoundEndsOnNobodyOrWrapsStraightToBlue) {

@@ -1,15 +1,9 @@
-// spindrel-soak: plays seeded games through the game's own frame logic on
-// SDL's dummy display, with random clicks on the board and the panel (New
-// Game among them) and S presses, and checks after every frame that the
-// board and the turn are in a state the rules allow. Built on the game
-// library compiled with AddressSanitizer and UndefinedBehaviorSanitizer, so
-// a bad read or write, an overflow or a leak also ends the run.
-//
-//   spindrel-soak GAMES SEED
-//
-// A game ends with its winner or after 20,000 frames. Exit code 0 when every
-// frame passed; 1 at the first broken rule, with the command that repeats
-// that game; 2 on bad arguments.
+// spindrel-soak GAMES SEED: seeded games (each to its winner or 20,000
+// frames) through the game's own frame logic, with random clicks and S
+// presses, on the game library built with AddressSanitizer and
+// UndefinedBehaviorSanitizer; after every frame the board and the turn must
+// be in a state the rules allow. Exit code 1 at the first broken rule, with
+// the command that repeats that game; 2 on bad arguments.
 #include <SDL.h>
 
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/shell.h"
 #include "board/cascade.h"
 #include "render/pixels.h"
 #include "render/screen.h"
@@ -80,6 +81,15 @@ TEST(Drawing, HighBytesDrawNothingButMoveThePen) {
   drawText(300 + 3 * layout::textAdvance, 100, "Z", Font);
   EXPECT_EQ(grab(300, 100, 60, 15), withHighBytes);
 
+}
+
+TEST(Drawing, AFrameShowsTheStateItLeaves) {
+  loadTestSheets();
+  resetGame().newGame();
+  runFrame();  // background, update, fuse ticks, board, panel
+  const std::vector<uint32_t> shown = grab(0, 0, revision::windowWidth, revision::windowHeight - 20);
+  drawScene();  // the same state drawn again (above the frame rate, which follows the clock)
+  EXPECT_EQ(grab(0, 0, revision::windowWidth, revision::windowHeight - 20), shown);
 }
 
 TEST(Sound, DecodingGivesTheMixersLayoutAndSSilencesFirings) {

@@ -144,6 +144,14 @@ TEST(Burnout, TheEighthFiringBurnsOutAndTheFourthPassBringsItBack) {
   node->withBurnout([](auto& n) { EXPECT_EQ(n.fireCount, 1); });
 }
 
+TEST(Deal, TheTopDrawOfTheGeneratorStaysInRange) {
+  uint32_t seed = 1;  // a seed whose first draw is the largest value
+  for (gameSrand(seed); gameRand() != gameRandMax; gameSrand(++seed)) {
+  }
+  gameSrand(seed);
+  EXPECT_EQ(randomInt(4), 3);
+}
+
 TEST(Deal, SymmetriesCornersDrawOrderAndCounters) {
   // The example node (3, 7), moved into the top-left quadrant on boards too
   // small for row 7. Find a seed that deals it North: directions are drawn

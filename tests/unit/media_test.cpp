@@ -86,7 +86,8 @@ TEST(Drawing, HighBytesDrawNothingButMoveThePen) {
 TEST(Drawing, AFrameShowsTheStateItLeaves) {
   loadTestSheets();
   resetGame().newGame();
-  runFrame();  // background, update, fuse ticks, board, panel
+  runFrame();  // the deal's captures count down
+  runFrame();  // and fire: background, update, fuse ticks, board, panel
   const std::vector<uint32_t> shown = grab(0, 0, revision::windowWidth, revision::windowHeight - 20);
   drawScene();  // the same state drawn again (above the frame rate, which follows the clock)
   EXPECT_EQ(grab(0, 0, revision::windowWidth, revision::windowHeight - 20), shown);

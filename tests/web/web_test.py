@@ -15,8 +15,8 @@ def check(ok, what):
     S.failures.extend([] if ok else [what])
 
 
-def constant(name, header="current"):
-    return int(re.search(rf"\b{name} = (\d+);", open(f"{ROOT}/revisions/{header}.h").read()).group(1))
+def constant(name, header="revisions/current.h"):  # a number from the game's own headers
+    return int(re.search(rf"\b{name} = (\d+);", open(f"{ROOT}/{header}").read()).group(1))
 
 
 def start(*command, **options):  # in a session of its own, killed with this script however that ends
@@ -61,10 +61,10 @@ def frames(count):
     wait(f"Browser.mainLoop.currentFrameNumber >= {js('Browser.mainLoop.currentFrameNumber') + count}")
 
 
-def goto(url):
-    call("Page.navigate", url=url)
+def goto(url):  # the events from here on are the new page's, its answer and load event among them
     S.events = []
-    until(lambda e: e.get("method") == "Page.loadEventFired", 60)
+    call("Page.navigate", url=url)
+    until(lambda e: e.get("method") == "Page.loadEventFired", 300)  # a replay runs whole before it
 
 
 def mouse(x, y, *kinds):
@@ -136,12 +136,14 @@ def tests(base, now):
         frames(10)
         seen = seen + 1 if differing(canvas(now), blue, STATUS) == 0 else 0
     # A blue node, by a spot of its body that no arrow covers.
-    sheet, board, cell = pixels(f"{S.bin}/nodes.bmp", 325), pixels(now, 800), constant("cellSize", "settings")
-    sx, sy = next((x, y) for y in range(3, 20) for x in range(3, 20) if len({sheet(25 * o + x, y) for o in range(5)})
-                  == 5 and all(sheet(125 + 25 * d + x, y) == sheet(0, 0) for d in range(4)))
+    step, width = (constant(n, "render/sheet_layout.h") for n in ("nodeStep", "nodeSheetWidth"))
+    sheet, board, cell = pixels(f"{S.bin}/nodes.bmp", width), pixels(now, 800), constant("cellSize", "revisions/settings.h")
+    arrows = 5 * step  # on the sheet the arrows follow the five bodies
+    sx, sy = next((x, y) for y in range(3, 20) for x in range(3, 20) if len({sheet(step * o + x, y) for o in range(5)})
+                  == 5 and all(sheet(arrows + step * d + x, y) == sheet(0, 0) for d in range(4)))
     ox, oy, n = map(constant, ("boardOriginX", "boardOriginY", "boardSize"))
     x, y = next(((x, y) for x in range(ox, ox + n * cell, cell) for y in range(oy, oy + n * cell, cell)
-                 if board(x + sx, y + sy) == sheet(25 + sx, sy)), (None, None))
+                 if board(x + sx, y + sy) == sheet(step + sx, sy)), (None, None))
     assert x is not None, "cspindrel.html: no blue node on the board on blue's turn"
     mouse(x + cell // 2, y + cell // 2, "mouseMoved")
     frames(10)

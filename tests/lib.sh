@@ -41,3 +41,23 @@ play() {
     fail "$program in $dir ended by itself with $status: $(cat "$dir/stdout" "$dir/stderr")"
   fi
 }
+
+# installed_files PREFIX: every file an install into PREFIX holds, one a
+# line, sorted. /usr gets Debian's layout for games, any other prefix bin/
+# and share/cspindrel/; the programs are in libexec/cspindrel/ either way.
+installed_files() {
+  local p=$1 bin=$1/bin data=$1/share/cspindrel name desktop
+  [ "$p" = /usr ] && bin=/usr/games data=/usr/share/games/cspindrel
+  {
+    echo "$p/share/metainfo/example.cspindrel.cspindrel.metainfo.xml"
+    echo "$p/share/doc/cspindrel/copyright $p/share/doc/cspindrel/changelog.gz"
+    for name in cspindrel cspindrel-r1 cspindrel-r2 cspindrel-r3; do
+      desktop=$name
+      [ $name = cspindrel ] && desktop=example.cspindrel.cspindrel
+      echo "$bin/$name $p/share/man/man6/$name.6.gz $p/share/applications/$desktop.desktop"
+    done
+    for name in CSpindrel CSpindrel-r1 CSpindrel-r2 CSpindrel-r3; do echo "$p/libexec/cspindrel/$name"; done
+    for name in font.bmp ui.bmp nodes.bmp click.wav etm0507.mp3; do echo "$data/$name"; done
+    for name in 16 32 48 64 128 256; do echo "$p/share/icons/hicolor/${name}x${name}/apps/cspindrel.png"; done
+  } | tr ' ' '\n' | sort
+}

@@ -25,19 +25,9 @@ for library in 'libsdl1\.2(debian|-compat)' 'libsdl-mixer1\.2' 'libmpg123-0'; do
   dpkg-deb -f "$deb" Depends | grep -qE "(^|, )$library( |,|$)" || fail "Depends lacks $library"
 done
 
-files="/usr/share/metainfo/example.cspindrel.cspindrel.metainfo.xml
-/usr/share/doc/cspindrel/copyright /usr/share/doc/cspindrel/changelog.gz"
-for name in cspindrel cspindrel-r1 cspindrel-r2 cspindrel-r3; do
-  desktop=$name
-  [ $name = cspindrel ] && desktop=example.cspindrel.cspindrel
-  files="$files /usr/games/$name /usr/share/man/man6/$name.6.gz /usr/share/applications/$desktop.desktop"
-done
-for name in CSpindrel CSpindrel-r1 CSpindrel-r2 CSpindrel-r3; do files="$files /usr/libexec/cspindrel/$name"; done
-for name in font.bmp ui.bmp nodes.bmp click.wav etm0507.mp3; do files="$files /usr/share/games/cspindrel/$name"; done
-for size in 16 32 48 64 128 256; do files="$files /usr/share/icons/hicolor/${size}x${size}/apps/cspindrel.png"; done
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
-[ "$(cat "$WORK/contents")" = "$(tr ' ' '\n' <<<"$files" | sort)" ] ||
-  fail "the package's files differ from the list: $(diff <(tr ' ' '\n' <<<"$files" | sort) "$WORK/contents")"
+[ "$(cat "$WORK/contents")" = "$(installed_files /usr)" ] ||
+  fail "the package's files differ from the list: $(diff <(installed_files /usr) "$WORK/contents")"
 
 dpkg-deb -x "$deb" "$WORK/tree"
 share=$WORK/tree/usr/share

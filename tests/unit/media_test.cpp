@@ -2,8 +2,10 @@
 // formats, text bytes without a glyph, and the sound of a firing.
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/shell.h"
@@ -54,7 +56,9 @@ std::vector<uint32_t> grab(int x, int y, int w, int h) {
 TEST(Sheets, TheTopLeftColourIsTransparentIn24And32BitSheets) {
   loadTestSheets();
   SDL_Surface* const kept = sheets[Ui];
-  const char* const path = "/tmp/spindrel-key-test.bmp";
+  // A file of this process's own: the builds' tests run side by side.
+  const std::string file = "/tmp/spindrel-key-" + std::to_string(getpid()) + ".bmp";
+  const char* const path = file.c_str();
   for (int format = 0; format < 3; ++format) {
     writeBmp(path, format == 0 ? 24 : 32, format == 2 ? 0xFF : 0x00);
     ASSERT_TRUE(loadSheet(path, Ui));

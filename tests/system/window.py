@@ -75,10 +75,11 @@ class Game:
         self.name, self.log = name, tempfile.TemporaryFile()
         env = dict(os.environ, SDL_AUDIODRIVER="dummy")
         env.pop("SDL_VIDEODRIVER", None)
+        windows = lambda: set(run("xdotool", "search", "--name", f"^{CAPTION}$").split())
+        gone = windows()  # a window the server has yet to take down after its program ended
         self.proc = subprocess.Popen([os.path.join(out_dir, name)], cwd=out_dir, env=env, stdout=self.log)
         started.append(self.proc)
-        wait_for(lambda: run("xdotool", "search", "--name", f"^{CAPTION}$"), 20)
-        self.window = int(run("xdotool", "search", "--name", f"^{CAPTION}$").split()[0])
+        self.window = int(wait_for(lambda: windows() - gone, 20).pop())
         info = run("xwininfo", "-id", self.window).decode()
         field = lambda key: int(re.search(key + r":\s+(-?\d+)", info)[1])
         self.at, size = (field("Absolute upper-left X"), field("Absolute upper-left Y")), (field("Width"), field("Height"))

@@ -1,7 +1,7 @@
 #include "ai/computer_player.h"
 
-#include "revisions/diagnostics.h"
 #include "game/game_state.h"
+#include "revisions/diagnostics.h"
 
 namespace {
 bool eligible(const Node* neighbour, PlayerId player, MoveTarget target) {

@@ -2,11 +2,11 @@
 
 #include <SDL.h>
 
-#include "revisions/diagnostics.h"
 #include "board/cascade.h"
 #include "game/game_state.h"
 #include "render/board_view.h"
 #include "render/sprites.h"
+#include "revisions/diagnostics.h"
 #include "sound/sound.h"
 
 SDL_Surface* screen = nullptr;

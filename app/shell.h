@@ -2,7 +2,7 @@
 #pragma once
 
 #include "game/game_state.h"  // quitRequested
-#include "render/screen.h"      // screen
+#include "render/screen.h"    // screen
 
 // Starts SDL and opens the window; false when there is no display surface.
 // depth 0 takes the desktop's depth.

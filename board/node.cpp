@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "revisions/diagnostics.h"
 #include "board/random.h"
+#include "revisions/diagnostics.h"
 
 Board board;
 
@@ -13,15 +13,7 @@ namespace {
 alignas(Node) unsigned char nodeStorage[revision::nodeCount][sizeof(Node)];
 }  // namespace
 
-Node::Node()
-    : direction(randomInt(4)),
-      owner(Nobody),
-      x(0),
-      y(0),
-      column(-1),
-      row(-1),
-      fuse(-1) {
-}
+Node::Node() : direction(randomInt(4)), owner(Nobody), x(0), y(0), column(-1), row(-1), fuse(-1) {}
 
 void createNodes() {
   for (int column = 0; column < revision::boardSize; ++column) {

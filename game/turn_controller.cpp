@@ -2,10 +2,10 @@
 // the turn rotation, computer moves, the burnout pass and clicks.
 #include <SDL.h>
 
-#include "revisions/diagnostics.h"
 #include "board/cascade.h"
 #include "game/game_state.h"
 #include "render/screen.h"
+#include "revisions/diagnostics.h"
 #include "sound/sound.h"
 
 namespace {

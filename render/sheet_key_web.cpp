@@ -20,8 +20,8 @@ SDL_Surface* keyedSheet(SDL_Surface* loaded) {
   const Uint32 alpha = converted->format->Amask;
   const Uint32 key = readPixel(converted, 0, 0) & ~alpha;
   for (int y = 0; y < converted->h; ++y) {
-    Uint32* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(converted->pixels) +
-                                            y * converted->pitch);
+    Uint32* row =
+        reinterpret_cast<Uint32*>(static_cast<Uint8*>(converted->pixels) + y * converted->pitch);
     for (int x = 0; x < converted->w; ++x)
       row[x] = (row[x] & ~alpha) == key ? row[x] & ~alpha : row[x] | alpha;
   }

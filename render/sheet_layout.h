@@ -11,22 +11,23 @@ struct Rect {
   int x, y, width, height;
 };
 
-// --- nodes.bmp: one strip of pictures, one every 25 pixels ---------------
-inline constexpr int nodeSheetWidth = 325;
+// --- nodes.bmp: one strip of 13 pictures, one every 25 pixels: five bodies
+// by owner (nobody, blue, red, green, yellow), four arrows by direction, the
+// horizontal and the vertical bar, the firing and the burnt mark.
+inline constexpr int nodeStep = 25;  // from one picture to the next
+inline constexpr int nodeSheetWidth = 13 * nodeStep;
 inline constexpr int nodeSheetHeight = 25;
-inline constexpr int nodeStep = 25;     // from one picture to the next
 inline constexpr int nodePicture = 23;  // bodies, arrows and connectors are square
 inline constexpr int markPicture = 25;  // the firing and burnt marks
-// Bodies by owner (nobody, blue, red, green, yellow), then arrows by direction.
 inline constexpr int bodyX(int owner) { return nodeStep * owner; }
-inline constexpr int arrowX(int direction) { return 125 + nodeStep * direction; }
-// The horizontal and the vertical bar; drawn 12 pixels toward the neighbour,
-// each spans from one node's centre to the next.
-inline constexpr int horizontalConnectorX = 225;
-inline constexpr int verticalConnectorX = 250;
+inline constexpr int arrowX(int direction) { return nodeStep * (5 + direction); }
+inline constexpr int horizontalConnectorX = 9 * nodeStep;
+inline constexpr int verticalConnectorX = 10 * nodeStep;
+inline constexpr int firingMarkX = 11 * nodeStep;
+inline constexpr int burntMarkX = 12 * nodeStep;
+// A bar is drawn 12 pixels toward the neighbour, so that it spans from one
+// node's centre to the next.
 inline constexpr int connectorReach = 12;
-inline constexpr int firingMarkX = 275;
-inline constexpr int burntMarkX = 300;
 
 // --- ui.bmp: the pointer, the background tile and the panel backdrop -----
 inline constexpr int uiSheetWidth = 264;
@@ -40,9 +41,9 @@ inline constexpr int fontSheetWidth = 256;
 inline constexpr int fontSheetHeight = 128;
 inline constexpr int fontCell = 16;
 inline constexpr int fontColumns = 16;
-inline constexpr int glyphInset = 1;    // the picture starts 1 pixel into its cell
-inline constexpr int glyphSize = 15;    // and is 15 x 15
-inline constexpr int textAdvance = 7;   // the pen moves 7 pixels per character
+inline constexpr int glyphInset = 1;   // the picture starts 1 pixel into its cell
+inline constexpr int glyphSize = 15;   // and is 15 x 15
+inline constexpr int textAdvance = 7;  // the pen moves 7 pixels per character
 
 // --- The panel, in screen coordinates ------------------------------------
 // Ten settings buttons in five pairs (players and direction, then one pair
@@ -62,8 +63,8 @@ inline constexpr int countsX = 37;
 inline constexpr int countsY(int owner) { return 49 + 21 * owner; }
 inline constexpr int countersY = 154;
 inline constexpr int settingTextX = 116;
-inline constexpr int settingTextY(int group, int second) {
-  return 195 + settingGroupPitch * group + 20 * second;
+inline constexpr int settingTextY(int group, int second) {  // 3 below the button's top
+  return settingButton(group, second).y + 3;
 }
 inline constexpr int newGameTextY = 412;
 inline constexpr int newGameHintY = 422;

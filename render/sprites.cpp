@@ -45,7 +45,8 @@ void setSprite(int32_t slot, int32_t sheet, int32_t srcX, int32_t srcY, int32_t 
 void initSprites() {
   using namespace layout;
   const int node = nodePicture, mark = markPicture;
-  for (int owner = 0; owner < 5; ++owner) setSprite(SlotBody + owner, Nodes, bodyX(owner), 0, node, node, 0, 0);
+  for (int owner = 0; owner < 5; ++owner)
+    setSprite(SlotBody + owner, Nodes, bodyX(owner), 0, node, node, 0, 0);
   setSprite(SlotPointer, Ui, pointer.x, pointer.y, pointer.width, pointer.height, 0, 0);
   setSprite(SlotBackground, Ui, backgroundTile.x, backgroundTile.y, backgroundTile.width,
             backgroundTile.height, 0, 0);

@@ -29,9 +29,6 @@ class ChannelBook {
     if (channel >= 0 && channel < count()) started_[channel] = idle;
   }
 
-  bool busy(int channel) const {
-    return channel >= 0 && channel < count() && started_[channel] != idle;
-  }
   int count() const { return static_cast<int>(started_.size()); }
 
  private:

@@ -19,8 +19,8 @@ void channelFinished(int channel) {
 // other early one, so until then firings are silent.
 bool audioRunning() {
   return EM_ASM_INT({
-    return typeof SDL != 'undefined' && SDL.audioContext &&
-           SDL.audioContext.state == 'running' ? 1 : 0;
+    return typeof SDL != 'undefined' && SDL.audioContext && SDL.audioContext.state == 'running' ? 1
+                                                                                                : 0;
   });
 }
 }  // namespace

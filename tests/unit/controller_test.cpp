@@ -46,9 +46,12 @@ TEST(Clicks, BoardBoundsAreStrictOnAllFourEdgesAndOnlyAnIdleTurnMoves) {
   const int last = lastIndex;
   const struct {
     int x, y, cell;  // -1: misses the board
-  } cases[] = {{boardOriginX, boardOriginY + 1, -1},          {boardOriginX + 1, boardOriginY, -1},
-               {boardOriginX + 1, boardOriginY + 1, 0},        {boardOriginX + 24, boardOriginY + 23, 100},
-               {endX - 1, endY - 1, last * 100 + last},        {endX, endY - 1, -1},
+  } cases[] = {{boardOriginX, boardOriginY + 1, -1},
+               {boardOriginX + 1, boardOriginY, -1},
+               {boardOriginX + 1, boardOriginY + 1, 0},
+               {boardOriginX + 24, boardOriginY + 23, 100},
+               {endX - 1, endY - 1, last * 100 + last},
+               {endX, endY - 1, -1},
                {endX - 1, endY, -1}};
   for (const auto& k : cases) {
     humanGame(Blue);
@@ -95,7 +98,8 @@ TEST(Clicks, ButtonEdgesOneClickPerFrameAndNewGameAppliesThePendingSettings) {
   EXPECT_EQ(g.pendingTurnSense, -1);
 
   // Several presses and a motion in one frame: one click where the pointer ends.
-  const layout::Rect blueType = layout::settingButton(1, 0), blueStrength = layout::settingButton(1, 1);
+  const layout::Rect blueType = layout::settingButton(1, 0),
+                     blueStrength = layout::settingButton(1, 1);
   click(boardOriginX + 1, boardOriginY + 1);
   push(SDL_MOUSEBUTTONDOWN, players.x, players.y, SDL_BUTTON_RIGHT);
   push(SDL_MOUSEMOTION, blueType.x, blueType.y);

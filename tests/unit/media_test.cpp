@@ -23,7 +23,7 @@
 namespace {
 // A 5 x 2 picture keyed by its top-left colour; the others lie near the key.
 constexpr uint32_t key = 0xE01040, backdrop = 0x2B2B70;
-const uint32_t picture[10] = {key, 0x3399FF, key, 0xE01041, 0x000000,
+const uint32_t picture[10] = {key,      0x3399FF, key,      0xE01041, 0x000000,
                               0xE11040, key,      0xFF00FF, 0x010101, key ^ 0x808080};
 
 // The picture as a BMP of 24 or 32 bits, bottom row first; a 32-bit one
@@ -84,7 +84,6 @@ TEST(Drawing, HighBytesDrawNothingButMoveThePen) {
   drawText(300, 100, "A", Font);
   drawText(300 + 3 * layout::textAdvance, 100, "Z", Font);
   EXPECT_EQ(grab(300, 100, 60, 15), withHighBytes);
-
 }
 
 TEST(Drawing, AFrameShowsTheStateItLeaves) {
@@ -92,7 +91,8 @@ TEST(Drawing, AFrameShowsTheStateItLeaves) {
   resetGame().newGame();
   runFrame();  // the deal's captures count down
   runFrame();  // and fire: background, update, fuse ticks, board, panel
-  const std::vector<uint32_t> shown = grab(0, 0, revision::windowWidth, revision::windowHeight - 20);
+  const std::vector<uint32_t> shown =
+      grab(0, 0, revision::windowWidth, revision::windowHeight - 20);
   drawScene();  // the same state drawn again (above the frame rate, which follows the clock)
   EXPECT_EQ(grab(0, 0, revision::windowWidth, revision::windowHeight - 20), shown);
 }
@@ -127,7 +127,7 @@ TEST(Sound, TheBrowsersChannelBookTakesFreeChannelsThenTheOldest) {
   std::vector<int> claims;
   for (int i = 0; i < 5; ++i) claims.push_back(book.claim());  // 0 1 2, then the oldest: 0 1
   book.finished(2);
-  book.finished(7);                 // no such channel: nothing
+  book.finished(7);                // no such channel: nothing
   claims.push_back(book.claim());  // a finished channel before any busy one
   claims.push_back(book.claim());  // then the oldest start
   EXPECT_EQ(claims, (std::vector<int>{0, 1, 2, 0, 1, 2, 0}));

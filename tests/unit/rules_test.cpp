@@ -189,7 +189,8 @@ TEST(Deal, SymmetriesCornersDrawOrderAndCounters) {
       EXPECT_EQ(board[tc][tr]->owner * 10 + board[tc][tr]->fuse, player * 10 + 1);
     }
     int sum = 0;
-    for (PlayerId p = 0; p < playerIdCount; ++p) sum += g.nodeCounts[p] == countNodes(p) ? g.nodeCounts[p] : -999;
+    for (PlayerId p = 0; p < playerIdCount; ++p)
+      sum += g.nodeCounts[p] == countNodes(p) ? g.nodeCounts[p] : -999;
     EXPECT_EQ(sum, nodeCount);
     EXPECT_TRUE(board[9][9]->fuse == -1 && !board[9][9]->isBurnt());
     EXPECT_EQ(settleCountdown, 10);

@@ -1,10 +1,12 @@
+#include "tests/unit/support.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdarg>
 
 #include "app/shell.h"
 #include "board/cascade.h"
 #include "render/sprites.h"
-#include "tests/unit/support.h"
-#include <gtest/gtest.h>
 
 void openTestScreen() {
   if (!screen) {
@@ -90,5 +92,6 @@ std::string said(const char* format, ...) {
 }
 
 void clearScreen(uint32_t rgb) {
-  SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+  SDL_FillRect(screen, nullptr,
+               SDL_MapRGB(screen->format, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
 }

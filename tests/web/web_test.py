@@ -85,7 +85,8 @@ def differing(a, b, crop=""):  # ImageMagick's count (AE), the frame-rate digits
     return float(run.stdout) if run.returncode == 0 else run.stderr
 
 
-def pixels(path, width):
+def pixels(path):
+    width = int(subprocess.check_output(["identify", "-format", "%w", path]))
     data = subprocess.check_output(["convert", path, "-alpha", "off", "-depth", "8", "rgb:-"])
     return lambda x, y: data[3 * (y * width + x):3 * (y * width + x) + 3]
 
@@ -136,8 +137,8 @@ def tests(base, now):
         frames(10)
         seen = seen + 1 if differing(canvas(now), blue, STATUS) == 0 else 0
     # A blue node, by a spot of its body that no arrow covers.
-    step, width = (constant(n, "render/sheet_layout.h") for n in ("nodeStep", "nodeSheetWidth"))
-    sheet, board, cell = pixels(f"{S.bin}/nodes.bmp", width), pixels(now, 800), constant("cellSize", "revisions/settings.h")
+    step = constant("nodeStep", "render/sheet_layout.h")
+    sheet, board, cell = pixels(f"{S.bin}/nodes.bmp"), pixels(now), constant("cellSize", "revisions/settings.h")
     arrows = 5 * step  # on the sheet the arrows follow the five bodies
     sx, sy = next((x, y) for y in range(3, 20) for x in range(3, 20) if len({sheet(step * o + x, y) for o in range(5)})
                   == 5 and all(sheet(arrows + step * d + x, y) == sheet(0, 0) for d in range(4)))

@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "revisions/diagnostics.h"
 #include "app/shell.h"
 #include "board/cascade.h"
 #include "board/random.h"
 #include "game/game_state.h"
 #include "render/sprites.h"
+#include "revisions/diagnostics.h"
 #include "tools/bench/alloc_counter.h"
 #include "tools/bench/blit_recorder.h"
 

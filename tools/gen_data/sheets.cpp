@@ -185,7 +185,8 @@ void drawBurntMark(Canvas& c, int left) {
 
 Canvas makeNodeSheet() {
   Canvas c(nodeSheetWidth, nodeSheetHeight, keyColour);
-  for (int owner = 0; owner < 5; ++owner) drawOrb(c, bodyX(owner) + 11, 11, 9.6, ownerColours[owner]);
+  for (int owner = 0; owner < 5; ++owner)
+    drawOrb(c, bodyX(owner) + 11, 11, 9.6, ownerColours[owner]);
   for (int d = 0; d < 4; ++d) drawArrow(c, arrowX(d), d);
   drawConnector(c, horizontalConnectorX, false);
   drawConnector(c, verticalConnectorX, true);

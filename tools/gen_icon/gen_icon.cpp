@@ -30,7 +30,8 @@ struct Rgba {
 struct Corner {
   int x, y, owner, direction;
 };
-constexpr Corner corners[] = {{0, 0, 1, 0}, {nodeStep, 0, 4, 3}, {nodeStep, nodeStep, 2, 2}, {0, nodeStep, 3, 1}};
+constexpr Corner corners[] = {
+    {0, 0, 1, 0}, {nodeStep, 0, 4, 3}, {nodeStep, nodeStep, 2, 2}, {0, nodeStep, 3, 1}};
 
 // The picture at the sheet's own scale; the sheet's key colour (its top-left
 // pixel) is transparent.
@@ -72,9 +73,10 @@ std::vector<png_byte> scale(const std::vector<Rgba>& picture, int size) {
     for (int ty = 0; ty < size; ++ty) {
       for (int tx = 0; tx < size; ++tx) {
         Rgba sum;
-        for (int y = ty * pictureSize / size; y < pictureSize && y * size < (ty + 1) * pictureSize; ++y) {
-          for (int x = tx * pictureSize / size; x < pictureSize && x * size < (tx + 1) * pictureSize;
-               ++x) {
+        for (int y = ty * pictureSize / size; y < pictureSize && y * size < (ty + 1) * pictureSize;
+             ++y) {
+          for (int x = tx * pictureSize / size;
+               x < pictureSize && x * size < (tx + 1) * pictureSize; ++x) {
             const double w = double(overlap(x, tx)) * overlap(y, ty) / area;
             const Rgba& p = picture[y * pictureSize + x];
             sum.r += w * p.r * p.a / 255;

@@ -31,7 +31,8 @@ void randomInput() {
   if (below(8) == 0) {  // mostly on the board, sometimes on the panel
     e.type = SDL_MOUSEBUTTONDOWN;
     e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<Uint16>(below(4) == 0 ? below(200) : boardOriginX + below(cellSize * boardSize));
+    e.button.x = static_cast<Uint16>(below(4) == 0 ? below(200)
+                                                   : boardOriginX + below(cellSize * boardSize));
     e.button.y = static_cast<Uint16>(below(windowHeight));
     SDL_PushEvent(&e);
   } else if (below(400) == 0) {
@@ -61,7 +62,8 @@ const char* brokenRule(long busyFrames) {
     }
   for (int p = Blue; p <= lastSeat && winner != 0; ++p)
     if (p != winner && counts[p] > 0) return "a player other than the winner owns nodes";
-  if (settleCountdown < -1 || settleCountdown > settleAfterFiring) return "settleCountdown out of range";
+  if (settleCountdown < -1 || settleCountdown > settleAfterFiring)
+    return "settleCountdown out of range";
   // The deal draws the first player among all four colours, also for two.
   if (g.currentPlayer < 0 || g.currentPlayer > Yellow) return "the turn is on no colour";
   // A captured node fires at most two frames after its capture and every
@@ -99,8 +101,8 @@ int main(int argc, char** argv) {
       advanceGame();
       busy = settleCountdown > 0 ? busy + 1 : 0;
       if (const char* broken = brokenRule(busy)) {
-        std::fprintf(stderr, "%s: frame %ld of game %ld: %s\n  repeat: %s 1 %ld\n", argv[0], f, game,
-                     broken, argv[0], game);
+        std::fprintf(stderr, "%s: frame %ld of game %ld: %s\n  repeat: %s 1 %ld\n", argv[0], f,
+                     game, broken, argv[0], game);
         return 1;
       }
     }

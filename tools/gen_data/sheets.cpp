@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "render/sheet_layout.h"
+#include "tools/gen_data/bodies.h"
 #include "tools/gen_data/canvas.h"
 #include "tools/gen_data/gen_data.h"
 #include "tools/gen_data/glyphs.h"
@@ -23,9 +24,6 @@ constexpr Colour white = 0xFFFFFF;
 // board alike.
 constexpr Colour textInk = 0xF4F1E6;
 constexpr Colour textShadow = 0x0A0C11;
-
-// Owner colours, by PlayerId: nobody, blue, red, green, yellow.
-constexpr Colour ownerColours[5] = {0x6E7480, 0x2F6CE8, 0xDC3A36, 0x33B04A, 0xF0C62C};
 
 // The panel's metal.
 constexpr Colour plate = 0x232A37;
@@ -49,29 +47,6 @@ int grain(int x, int y, int n) {
 }
 
 // --- Node pictures ---------------------------------------------------------
-
-// A shaded ball lit from the upper left, with a dark rim.
-void drawOrb(Canvas& c, double cx, double cy, double r, Colour base) {
-  const double lx = -0.45, ly = -0.6, lz = 0.66;
-  const double ln = std::sqrt(lx * lx + ly * ly + lz * lz);
-  const Colour rim = mix(base, black, 0.62);
-  const Colour shade = mix(base, black, 0.28);
-  const Colour light = mix(base, white, 0.30);
-  const Colour shine = mix(base, white, 0.72);
-  for (int y = static_cast<int>(cy - r) - 1; y <= static_cast<int>(cy + r) + 1; ++y) {
-    for (int x = static_cast<int>(cx - r) - 1; x <= static_cast<int>(cx + r) + 1; ++x) {
-      const double dx = x - cx, dy = y - cy, d = std::sqrt(dx * dx + dy * dy);
-      if (d > r) continue;
-      if (d > r - 1.0) {
-        c.set(x, y, rim);
-        continue;
-      }
-      const double nx = dx / r, ny = dy / r, nz = std::sqrt(std::max(0.0, 1 - nx * nx - ny * ny));
-      const double lit = (nx * lx + ny * ly + nz * lz) / ln;
-      c.set(x, y, lit > 0.96 ? shine : lit > 0.78 ? light : lit > 0.38 ? base : shade);
-    }
-  }
-}
 
 // The picture of one 23 x 23 arrow pointing right: a shaft and a head.
 bool arrowInk(int x, int y) {
@@ -185,8 +160,7 @@ void drawBurntMark(Canvas& c, int left) {
 
 Canvas makeNodeSheet() {
   Canvas c(nodeSheetWidth, nodeSheetHeight, keyColour);
-  for (int owner = 0; owner < 5; ++owner)
-    drawOrb(c, bodyX(owner) + 11, 11, 9.6, ownerColours[owner]);
+  for (int owner = 0; owner < 5; ++owner) drawBody(c, bodyX(owner) + 11, 11, 9.6, owner);
   for (int d = 0; d < 4; ++d) drawArrow(c, arrowX(d), d);
   drawConnector(c, horizontalConnectorX, false);
   drawConnector(c, verticalConnectorX, true);
@@ -284,8 +258,7 @@ void button(Canvas& c, int x, int y, int w, int h, Colour face, int edge) {
 // Icons at the left end of the settings buttons.
 void playersIcon(Canvas& c, int cx, int cy) {
   for (int i = 0; i < 4; ++i)
-    drawOrb(c, panelLeft + cx + (i % 2 ? 3.5 : -3.5), cy + (i / 2 ? 3.5 : -3.5), 3.3,
-            ownerColours[i + 1]);
+    drawBody(c, panelLeft + cx + (i % 2 ? 3.5 : -3.5), cy + (i / 2 ? 3.5 : -3.5), 3.3, i + 1);
 }
 
 // A turning arrow: a ring open on the right with its head at the top.
@@ -346,7 +319,7 @@ void drawPanel(Canvas& c) {
   for (int p = 0; p < 5; ++p) {
     const int y = countsY(p);
     sunken(c, 10, y - 2, 180, 18, well);
-    drawOrb(c, panelLeft + 24, y + 6, 6.2, ownerColours[p]);
+    drawBody(c, panelLeft + 24, y + 6, 6.2, p);
   }
   sunken(c, 10, countersY - 3, 180, 18, mix(well, plate, 0.35));
 
@@ -369,7 +342,7 @@ void drawPanel(Canvas& c) {
       const int iconX = 28, iconY = y + 9;
       if (k == 0 && !second) playersIcon(c, iconX, iconY);
       if (k == 0 && second) turnIcon(c, iconX, iconY);
-      if (k > 0 && !second) drawOrb(c, panelLeft + iconX, iconY, 6.2, ownerColours[k]);
+      if (k > 0 && !second) drawBody(c, panelLeft + iconX, iconY, 6.2, k);
       if (k > 0 && second) strengthIcon(c, iconX, iconY, ownerColours[k]);
       // A groove between the icon and the text.
       c.fill(panelLeft + 44, y + 3, 1, 12, mix(face, black, 0.4));
@@ -394,7 +367,7 @@ void drawPanel(Canvas& c) {
     for (int k = 0; k < 7; ++k) c.set(panelLeft + x, chainY - 3 + k, steel[k]);
   for (int i = 0; i < 4; ++i) {
     const int cx = 46 + 36 * i;
-    drawOrb(c, panelLeft + cx, chainY, 9.6, ownerColours[i + 1]);
+    drawBody(c, panelLeft + cx, chainY, 9.6, i + 1);
   }
 }
 

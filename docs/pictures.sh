@@ -4,7 +4,9 @@
 # game's picture as players with each of the three kinds of colour blindness
 # see it (the full-strength matrices of Machado, Oliveira and Fernandes 2009,
 # applied in linear light as tests/unit/colour_vision_test.cpp does).
-#   docs/pictures.sh [BIN_DIR]   (build/bin unless given; run from the source root)
+# With the browser build's site folder (make web) also the game in headless
+# Chromium, served on the loopback interface.
+#   docs/pictures.sh [BIN_DIR [SITE_DIR]]   (build/bin unless given)
 # Look at the pictures before committing them.
 set -eu
 bin=$(cd "${1:-build/bin}" && pwd) docs=$(cd "$(dirname "$0")" && pwd)
@@ -50,3 +52,14 @@ for row in "${matrices[@]}"; do
   convert "$docs/cspindrel.png" -colorspace RGB -color-matrix "$m" -colorspace sRGB \
     "PNG8:$docs/cspindrel-$name.png"
 done
+
+[ $# -ge 2 ] || exit 0
+site=$(cd "$2" && pwd)
+(cd "$site" && exec python3 -u -m http.server 0 --bind 127.0.0.1 >"$work/server" 2>/dev/null) &
+pids="$pids $!"
+port=""
+while [ -z "$port" ]; do sleep 0.1 && port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$work/server"); done
+timeout -s KILL 120 chromium --headless --no-sandbox --disable-gpu --no-first-run \
+  --user-data-dir="$work/profile" --window-size=840,680 --virtual-time-budget=6000 \
+  --screenshot="$work/browser.png" "http://127.0.0.1:$port/cspindrel.html" 2>/dev/null
+convert "$work/browser.png" "PNG8:$docs/cspindrel-browser.png"

@@ -10,13 +10,14 @@
 // 23-pixel body looks like from a normal seat. Every pair of owners must lie
 // at least 15 apart by CIEDE2000 under every vision. A difference of 1 is
 // about the least an observer notices between two large patches side by
-// side; small targets need several times more to look as different (the
-// difference a target of half a degree needs is some four times that of a
-// large one), and telling a seat at a glance on a busy board is a matter of
-// naming, not of noticing, so we ask for fifteen times the least noticeable
-// step. The closest pairs of our palette lie 20 apart under each deficiency
-// (the test prints the figures), so the limit leaves room for retouching the
-// artwork without letting two seats drift together.
+// side; small targets need several times more to look as different (a body
+// is some 6 mm, about half a degree, from a normal seat, where studies of
+// small targets find two to four times the difference), and telling a seat
+// at a glance on a busy board is a matter of naming, not of noticing, so we
+// ask for fifteen times the least noticeable step. The closest pairs of our
+// palette lie 20 apart under each deficiency (the test prints the figures),
+// so the limit leaves room for retouching the artwork without letting two
+// seats drift together.
 //
 // Shape: the arrow covers the middle of every body, so the outlines are
 // compared only where no arrow of any direction lies. Every pair of owners
@@ -24,7 +25,7 @@
 // diamond) to 172 pixels (the square) beside the arrows, and a difference of
 // some two fifths of the smallest of them, as much as a 3 x 3 block at each
 // of four corners and more, reads as another outline at a glance; a hexagon
-// beside the disc, which looked round on the board, stays well below it. Our
+// beside the disc, which looked round on the board, differs in 14. Our
 // closest pairs (the disc and the square, the diamond and the cog) differ in
 // 48.
 #include <SDL.h>

@@ -1,7 +1,7 @@
 // The owners' bodies: each owner has a colour and a shape of its own, so that
 // the seats stay apart for players who tell colours apart poorly or not at
 // all. Nobody is a round grey pebble, blue a square, red a diamond, green a
-// triangle and yellow a cross.
+// cog and yellow a cross.
 #pragma once
 
 #include "tools/gen_data/canvas.h"

@@ -14,6 +14,9 @@ PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
 
+# What building and entering another Debian release's system needs.
+DEBIAN_TOOLS = debootstrap git
+
 # The browser build and its tests: the compiler and a browser to test in.
 WEB_PACKAGES = emscripten chromium
 
@@ -181,3 +184,15 @@ web-run: web
 # The browser tests compare the pages with the desktop replay tool.
 test-web: web build
 	python3 tests/web/web_test.py $(WEB_BUILD)/site $(BUILD)/bin
+
+# The same checks on another Debian release: a minimal system of SUITE built
+# with debootstrap into DEBIAN_CACHE (once, then reused), the commit under
+# test cloned into it and DEBIAN_TARGETS run inside as root. SUITE=forky is
+# Debian's testing release, which changes daily: not part of CI.
+.PHONY: test-debian13
+SUITE         ?= trixie
+DEBIAN_CACHE  ?= /var/cache/cspindrel-debian13
+DEBIAN_TARGETS ?= test test-package test-web
+test-debian13:
+	$(call install-missing,$(DEBIAN_TOOLS))
+	$(SUDO) bash tests/debian/run_in_debian.sh . $(SUITE) $(DEBIAN_CACHE) $(DEBIAN_TARGETS)

@@ -30,8 +30,8 @@ trap 'exit 130' INT TERM
 
 if [ ! -e "$root/.cspindrel-ready" ]; then
   # The Debian mirror this machine's own apt uses.
-  mirror=$(grep -hsE '^[[:space:]]*(URIs:|deb )' /etc/apt/sources.list /etc/apt/sources.list.d/* |
-    grep -oE 'https?://[^ ]*/debian/?( |$)' | head -1 | tr -d ' ')
+  mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null |
+    grep -E '^[[:space:]]*(URIs:|deb )' | grep -oE 'https?://[^ ]*/debian/?( |$)' | head -1 | tr -d ' ' || :)
   [ -n "$mirror" ] || { echo "no Debian mirror in /etc/apt/sources.list*"; exit 1; }
   echo "Building a Debian $suite system in $root from $mirror"
   rm -rf "$root"

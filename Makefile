@@ -133,18 +133,21 @@ uninstall:
 	echo "Removed what was installed into $(DESTDIR)$(PREFIX)"
 
 # The same tests against sdl12-compat (SDL 1.2 on top of SDL 2), in a build
-# folder of its own; the classic library is put back afterwards, whatever
-# the result.
+# folder of its own: the library is unpacked into a private folder outside
+# the clone, the build links it there and its tests load it from there. The
+# machine's own SDL packages stay as they are.
 COMPAT_BUILD ?= build-compat
+COMPAT_CACHE ?= /var/cache/cspindrel-compat
+COMPAT_LIBS   = $(COMPAT_CACHE)/root/usr/lib/$(shell gcc -print-multiarch 2>/dev/null)
 test-compat: deps
-	@status=0; \
-	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-compat-dev || exit 1; \
-	{ cmake -S . -B $(COMPAT_BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) && \
-	  cmake --build $(COMPAT_BUILD) -j $(JOBS) && \
-	  echo "SDL in use: $$(readlink -f $$(ldd $(COMPAT_BUILD)/bin/CSpindrel | awk '/libSDL-1.2/ {print $$3}'))" && \
-	  (cd $(COMPAT_BUILD) && ctest --output-on-failure -j $(JOBS)); } || status=1; \
-	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-dev libsdl1.2debian || status=1; \
-	exit $$status
+	$(SUDO) bash tests/compat/sdl12_compat.sh $(COMPAT_CACHE)
+	PKG_CONFIG_PATH=$(COMPAT_CACHE)/pkgconfig cmake -U '*SDL*' -S . -B $(COMPAT_BUILD) \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(COMPAT_BUILD) -j $(JOBS)
+	@sdl=$$(ldd $(COMPAT_BUILD)/bin/CSpindrel | awk '/libSDL-1.2/ { print $$3 }'); \
+	echo "SDL in use: $$sdl -> $$(readlink -f $$sdl)"; \
+	case "$$sdl" in $(COMPAT_LIBS)/*) ;; *) echo "the build does not load sdl12-compat"; exit 1;; esac
+	cd $(COMPAT_BUILD) && LD_LIBRARY_PATH=$(COMPAT_LIBS) ctest --output-on-failure -j $(JOBS)
 
 # The Debian package, from the same build folder configured for /usr (the
 # next make build switches it back to PREFIX); only what it installs is built.

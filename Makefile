@@ -199,3 +199,16 @@ DEBIAN_TARGETS ?= test test-package test-web
 test-debian13:
 	$(call install-missing,$(DEBIAN_TOOLS))
 	$(SUDO) bash tests/debian/run_in_debian.sh . $(SUITE) $(DEBIAN_CACHE) $(DEBIAN_TARGETS)
+
+# Full screen in a real window manager (openbox under Xvfb), on the classic
+# build and on the sdl12-compat one (make test-compat first); screenshots in
+# $(BUILD)/fullscreen.
+.PHONY: test-fullscreen
+test-fullscreen: build
+	$(call install-missing,openbox)
+	mkdir -p $(BUILD)/fullscreen
+	python3 tests/fullscreen/fullscreen.py $(BUILD)/bin $(BUILD)/fullscreen classic
+	@if [ -x $(COMPAT_BUILD)/bin/CSpindrel ]; then \
+	  echo "LD_LIBRARY_PATH=$(COMPAT_LIBS) python3 tests/fullscreen/fullscreen.py $(COMPAT_BUILD)/bin $(BUILD)/fullscreen compat"; \
+	  LD_LIBRARY_PATH=$(COMPAT_LIBS) python3 tests/fullscreen/fullscreen.py $(COMPAT_BUILD)/bin $(BUILD)/fullscreen compat; \
+	else echo "no $(COMPAT_BUILD): make test-compat first for sdl12-compat"; fi

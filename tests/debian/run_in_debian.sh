@@ -18,6 +18,7 @@ exec 9>"$cache/$suite.lock"
 flock 9
 
 mounted=()
+# shellcheck disable=SC2317 # called by the trap
 unmount() {
   local i
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do

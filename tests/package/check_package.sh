@@ -24,7 +24,7 @@ lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privile
 dpkg-deb -x "$deb" "$WORK/tree"
 # Every library the game links comes from a package that Depends names,
 # whatever this release calls it.
-depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | awk '{ print $1 }')
+depends=$(dpkg-deb -f "$deb" Depends | sed 's/[,|]/\n/g' | awk '{ print $1 }')
 for library in $(objdump -p "$WORK/tree/usr/libexec/cspindrel/CSpindrel" | awk '$1 == "NEEDED" { print $2 }'); do
   # The packages that hold it, as a link or as the file (with /usr merged).
   path=$(ldconfig -p | awk -v l="$library" '$1 == l { print $NF; exit }')

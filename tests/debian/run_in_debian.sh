@@ -36,7 +36,10 @@ if [ ! -e "$root/.cspindrel-ready" ]; then
   [ -n "$mirror" ] || { echo "no Debian mirror in /etc/apt/sources.list*"; exit 1; }
   echo "Building a Debian $suite system in $root from $mirror"
   rm -rf "$root"
-  debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$cache/$suite.debootstrap.log" 2>&1 ||
+  # A release newer than this debootstrap is built as Debian's unstable ones are.
+  script=/usr/share/debootstrap/scripts/$suite
+  [ -e "$script" ] || script=/usr/share/debootstrap/scripts/sid
+  debootstrap --variant=minbase "$suite" "$root" "$mirror" "$script" >"$cache/$suite.debootstrap.log" 2>&1 ||
     { tail -20 "$cache/$suite.debootstrap.log"; exit 1; }
   # The testing release's Release file may be past its validity date; no
   # service starts inside.

@@ -60,7 +60,8 @@ def main():
                                     stderr=subprocess.DEVNULL))
     os.close(write_end)
     os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
-    started.append(subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    if not os.environ.get("NO_WINDOW_MANAGER"):  # set, it shows what F does without one
+        started.append(subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     time.sleep(1)
     log = open(os.path.join(shots, f"fullscreen-{label}.stdout"), "w+")
     env = dict(os.environ, SDL_AUDIODRIVER="dummy")

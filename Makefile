@@ -140,7 +140,7 @@ COMPAT_BUILD ?= build-compat
 COMPAT_CACHE ?= /var/cache/cspindrel-compat
 COMPAT_LIBS   = $(COMPAT_CACHE)/root/usr/lib/$(shell gcc -print-multiarch 2>/dev/null)
 test-compat: deps
-	$(SUDO) bash tests/compat/sdl12_compat.sh $(COMPAT_CACHE)
+	$(SUDO) bash tools/compat/sdl12_compat.sh $(COMPAT_CACHE)
 	PKG_CONFIG_PATH=$(COMPAT_CACHE)/pkgconfig cmake -U '*SDL*' -S . -B $(COMPAT_BUILD) \
 	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(COMPAT_BUILD) -j $(JOBS)
@@ -198,7 +198,7 @@ DEBIAN_CACHE  ?= /var/cache/cspindrel-debian13
 DEBIAN_TARGETS ?= test test-package test-web
 test-debian13:
 	$(call install-missing,$(DEBIAN_TOOLS))
-	$(SUDO) bash tests/debian/run_in_debian.sh . $(SUITE) $(DEBIAN_CACHE) $(DEBIAN_TARGETS)
+	$(SUDO) bash tools/debian/run_in_debian.sh . $(SUITE) $(DEBIAN_CACHE) $(DEBIAN_TARGETS)
 
 # Full screen in a real window manager (openbox under Xvfb), on the classic
 # build and on the sdl12-compat one (make test-compat first); screenshots in

@@ -14,6 +14,9 @@ PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
 
+# What building and entering another Debian release's system needs.
+DEBIAN_TOOLS = debootstrap git
+
 # The browser build and its tests: the compiler and a browser to test in.
 WEB_PACKAGES = emscripten chromium
 
@@ -130,18 +133,21 @@ uninstall:
 	echo "Removed what was installed into $(DESTDIR)$(PREFIX)"
 
 # The same tests against sdl12-compat (SDL 1.2 on top of SDL 2), in a build
-# folder of its own; the classic library is put back afterwards, whatever
-# the result.
+# folder of its own: the library is unpacked into a private folder outside
+# the clone, the build links it there and its tests load it from there. The
+# machine's own SDL packages stay as they are.
 COMPAT_BUILD ?= build-compat
+COMPAT_CACHE ?= /var/cache/cspindrel-compat
+COMPAT_LIBS   = $(COMPAT_CACHE)/root/usr/lib/$(shell gcc -print-multiarch 2>/dev/null)
 test-compat: deps
-	@status=0; \
-	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-compat-dev || exit 1; \
-	{ cmake -S . -B $(COMPAT_BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) && \
-	  cmake --build $(COMPAT_BUILD) -j $(JOBS) && \
-	  echo "SDL in use: $$(readlink -f $$(ldd $(COMPAT_BUILD)/bin/CSpindrel | awk '/libSDL-1.2/ {print $$3}'))" && \
-	  (cd $(COMPAT_BUILD) && ctest --output-on-failure -j $(JOBS)); } || status=1; \
-	DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q libsdl1.2-dev libsdl1.2debian || status=1; \
-	exit $$status
+	$(SUDO) bash tools/compat/sdl12_compat.sh $(COMPAT_CACHE)
+	PKG_CONFIG_PATH=$(COMPAT_CACHE)/pkgconfig cmake -U '*SDL*' -S . -B $(COMPAT_BUILD) \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(COMPAT_BUILD) -j $(JOBS)
+	@sdl=$$(ldd $(COMPAT_BUILD)/bin/CSpindrel | awk '/libSDL-1.2/ { print $$3 }'); \
+	echo "SDL in use: $$sdl -> $$(readlink -f $$sdl)"; \
+	case "$$sdl" in $(COMPAT_LIBS)/*) ;; *) echo "the build does not load sdl12-compat"; exit 1;; esac
+	cd $(COMPAT_BUILD) && LD_LIBRARY_PATH=$(COMPAT_LIBS) ctest --output-on-failure -j $(JOBS)
 
 # The Debian package, from the same build folder configured for /usr (the
 # next make build switches it back to PREFIX); only what it installs is built.
@@ -181,3 +187,28 @@ web-run: web
 # The browser tests compare the pages with the desktop replay tool.
 test-web: web build
 	python3 tests/web/web_test.py $(WEB_BUILD)/site $(BUILD)/bin
+
+# The same checks on another Debian release: a minimal system of SUITE built
+# with debootstrap into DEBIAN_CACHE (once, then reused), the commit under
+# test cloned into it and DEBIAN_TARGETS run inside as root. SUITE=forky is
+# Debian's testing release, which changes daily: not part of CI.
+.PHONY: test-debian13
+SUITE         ?= trixie
+DEBIAN_CACHE  ?= /var/cache/cspindrel-debian13
+DEBIAN_TARGETS ?= test test-package test-web
+test-debian13:
+	$(call install-missing,$(DEBIAN_TOOLS))
+	$(SUDO) bash tools/debian/run_in_debian.sh . $(SUITE) $(DEBIAN_CACHE) $(DEBIAN_TARGETS)
+
+# Full screen in a real window manager (openbox under Xvfb), on the classic
+# build and on the sdl12-compat one (make test-compat first); screenshots in
+# $(BUILD)/fullscreen.
+.PHONY: test-fullscreen
+test-fullscreen: build
+	$(call install-missing,openbox)
+	mkdir -p $(BUILD)/fullscreen
+	python3 tests/fullscreen/fullscreen.py $(BUILD)/bin $(BUILD)/fullscreen classic
+	@if [ -x $(COMPAT_BUILD)/bin/CSpindrel ]; then \
+	  echo "LD_LIBRARY_PATH=$(COMPAT_LIBS) python3 tests/fullscreen/fullscreen.py $(COMPAT_BUILD)/bin $(BUILD)/fullscreen compat"; \
+	  LD_LIBRARY_PATH=$(COMPAT_LIBS) python3 tests/fullscreen/fullscreen.py $(COMPAT_BUILD)/bin $(BUILD)/fullscreen compat; \
+	else echo "no $(COMPAT_BUILD): make test-compat first for sdl12-compat"; fi

@@ -20,10 +20,11 @@ set(SPINDREL_DOC_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/doc/cspindrel)
 set(SPINDREL_PACKAGING_DIR ${CMAKE_BINARY_DIR}/packaging)
 set(SPINDREL_DATA_FOLDER ${CMAKE_INSTALL_PREFIX}/${SPINDREL_DATA_INSTALL_DIR})
 
-# Who answers for the package, and the id of the game in software centres,
-# which names the main desktop entry. Both sit under the placeholder domain
-# cspindrel.example until the project has an address of its own.
+# Who answers for the package, the game's homepage and its id in software
+# centres, which names the main desktop entry. All sit under the placeholder
+# domain cspindrel.example until the project has an address of its own.
 set(SPINDREL_MAINTAINER "CSpindrel developers <developers@cspindrel.example>")
+set(SPINDREL_HOMEPAGE "https://cspindrel.example/")
 set(SPINDREL_APP_ID example.cspindrel.cspindrel)
 
 file(RELATIVE_PATH SPINDREL_DATA_FROM_BIN /${SPINDREL_LAUNCHER_INSTALL_DIR}

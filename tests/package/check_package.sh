@@ -20,16 +20,23 @@ deb=$(readlink -f "$build/cspindrel_${version}_$(dpkg --print-architecture).deb"
 echo "package: $deb, $(stat -c %s "$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
 lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges"
 [ "${PIPESTATUS[0]}" = 0 ] || fail "lintian reported errors or warnings"
-# dpkg-shlibdeps names the libraries the programs link.
-for library in 'libsdl1\.2(debian|-compat)' 'libsdl-mixer1\.2' 'libmpg123-0'; do
-  dpkg-deb -f "$deb" Depends | grep -qE "(^|, )$library( |,|$)" || fail "Depends lacks $library"
+
+dpkg-deb -x "$deb" "$WORK/tree"
+# Every library the game links comes from a package that Depends names,
+# whatever this release calls it.
+depends=$(dpkg-deb -f "$deb" Depends | sed 's/[,|]/\n/g' | awk '{ print $1 }')
+for library in $(objdump -p "$WORK/tree/usr/libexec/cspindrel/CSpindrel" | awk '$1 == "NEEDED" { print $2 }'); do
+  # The packages that hold it, as a link or as the file (with /usr merged).
+  path=$(ldconfig -p | awk -v l="$library" '$1 == l { print $NF; exit }')
+  owners=$(for p in "$path" "$(readlink -f "$path")"; do dpkg -S "$p" "/usr${p#/usr}" "${p#/usr}"; done 2>/dev/null |
+    sed 's/[:,].*//' | sort -u)
+  grep -qxF "$owners" <<<"$depends" || fail "$library (in ${owners:-no package}) is not in Depends"
 done
 
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
 [ "$(cat "$WORK/contents")" = "$(installed_files /usr)" ] ||
   fail "the package's files differ from the list: $(diff <(installed_files /usr) "$WORK/contents")"
 
-dpkg-deb -x "$deb" "$WORK/tree"
 share=$WORK/tree/usr/share
 for entry in "$share"/applications/*.desktop; do
   desktop-file-validate "$entry" || fail "desktop-file-validate rejects ${entry##*/}"

@@ -1,6 +1,7 @@
 // spindrel-replay: plays a script through the game's own frame logic on SDL's
 // dummy display, without sound, and prints one trace line per frame on
 // standard output, with the game's own diagnostic lines where it prints them.
+// The script is its only input: SDL's own events never reach the game.
 //
 //   spindrel-replay [SCRIPT]     (the script is read from standard input
 //                                 when no path is given)
@@ -17,6 +18,7 @@
 #include "board/node.h"
 #include "board/random.h"
 #include "render/sprites.h"
+#include "tools/replay/input.h"
 #include "tools/replay/output.h"
 #include "tools/replay/script.h"
 #include "tools/replay/trace.h"
@@ -58,6 +60,7 @@ int main(int argc, char** argv) {
   gameSrand(script.seed);
   createNodes();
   if (!initVideo(32)) return failWith(std::string("no dummy display: ") + SDL_GetError(), 1);
+  admitOnlyScriptEvents();
   if (!script.screenshots.empty()) {
     // The sheets the drawing code needs, loaded only when a screenshot asks.
     if (const SheetFile* missing = loadSheets())
@@ -71,7 +74,7 @@ int main(int argc, char** argv) {
   for (int frame = 1; frame <= script.frames && !quitRequested; ++frame) {
     for (; nextEvent < script.events.size() && script.events[nextEvent].frame == frame;
          ++nextEvent) {
-      if (SDL_PushEvent(&script.events[nextEvent].event) != 0) {
+      if (pushScriptEvent(script.events[nextEvent].event) != 0) {
         code = failWith(
             "line " + std::to_string(script.events[nextEvent].line) + ": SDL's event queue is full",
             1);

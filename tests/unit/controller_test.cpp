@@ -19,9 +19,9 @@ constexpr int endY = boardOriginY + cellSize * boardSize;
 // The cells whose node no longer points North, as column * 100 + row.
 std::vector<int> turnedCells() {
   std::vector<int> cells;
-  for (int c = 0; c < boardSize; ++c)
-    for (int r = 0; r < boardSize; ++r)
-      if (board[c][r]->direction != North) cells.push_back(c * 100 + r);
+  forEachNode([&](const Node& n) {
+    if (n.direction != North) cells.push_back(n.column * 100 + n.row);
+  });
   return cells;
 }
 
@@ -35,9 +35,7 @@ GameState& humanGame(PlayerId owner = Nobody) {
 GameState& halves(Direction left, Direction right) {
   GameState& g = humanGame();
   g.fourPlayers = false;
-  for (int c = 0; c < boardSize; ++c)
-    for (int r = 0; r < boardSize; ++r)
-      put(c, r, c < halfBoard ? Blue : Red, c < halfBoard ? left : right);
+  forEachCell([=](int c, int r) { put(c, r, c < halfBoard ? Blue : Red, c < halfBoard ? left : right); });
   return g;
 }
 }  // namespace

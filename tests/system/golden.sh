@@ -13,10 +13,10 @@ rm -rf "$failed"
 
 # The picture as approved: PNG, with the frame-rate digits blanked. They
 # follow "FPS:" under the board's left edge, on the row the layout gives.
-fps_y=$(sed -n 's/.*frameRateY = \([0-9]*\);.*/\1/p' "$src/render/sheet_layout.h")
-fps_x=$(sed -n 's/.*boardOriginX = \([0-9]*\);.*/\1/p' "$src/revisions/current.h")
+fps_x=$(($(fact "$build" current_board_origin_x) + 4 * $(fact "$build" text_advance)))
+fps_y=$(fact "$build" frame_rate_y)
 picture() {
-  convert "$1" -fill black -draw "rectangle $((fps_x + 28)),$fps_y $((fps_x + 87)),$((fps_y + 14))" "PNG8:$2"
+  convert "$1" -fill black -draw "rectangle $fps_x,$fps_y $((fps_x + 59)),$((fps_y + 14))" "PNG8:$2"
 }
 
 # The first difference of two traces: the frame, and the counter or node.
@@ -53,7 +53,7 @@ for script in "$src"/tests/replay/*.replay; do
     fi
     # Pictures: the game and the small board; the other two draw alike.
     [ "$suffix" = "" ] || [ "$suffix" = -r2 ] || continue
-    for shot in $(awk '$3 == "screenshot" { print $4 }' "$script"); do
+    while read -r shot; do
       approved=$golden/$id-${shot%.bmp}.png
       picture "$dir/$shot" "$dir/${shot%.bmp}.png"
       if [ "$update" = --update ]; then
@@ -67,7 +67,7 @@ for script in "$src"/tests/replay/*.replay; do
         compare "$approved" "$dir/${shot%.bmp}.png" "$failed/$id-${shot%.bmp}-diff.png" 2>/dev/null
         fail "$id: $shot differs in $differing pixels; see $failed"
       fi
-    done
+    done < <(awk '$3 == "screenshot" { print $4 }' "$script")
   done
 done
 finish

@@ -14,6 +14,7 @@
 
 #include "app/shell.h"
 #include "board/cascade.h"
+#include "render/sheet_layout.h"
 
 using namespace revision;
 
@@ -30,20 +31,32 @@ int below(int n) {
   return static_cast<int>((soakState >> 33) % static_cast<uint64_t>(n));
 }
 
+// A click at a random spot of the panel above New Game, on one of the
+// current player's nodes, or anywhere on the board; now and then New Game;
+// now and then S.
 void randomInput() {
   SDL_Event e{};
-  if (below(8) == 0) {  // mostly on the board, sometimes on the panel
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<Uint16>(below(4) == 0 ? below(200)
-                                                   : boardOriginX + below(cellSize * boardSize));
-    e.button.y = static_cast<Uint16>(below(windowHeight));
-    SDL_PushEvent(&e);
-  } else if (below(400) == 0) {
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.sym = SDLK_s;
-    SDL_PushEvent(&e);
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.button = SDL_BUTTON_LEFT;
+  int x = boardOriginX + below(cellSize * boardSize), y = below(windowHeight);
+  const int kind = below(5000);
+  if (kind < 64) {
+    const int owned = countNodes(gameState->currentPlayer);
+    int pick = below(owned > 0 ? owned : 1);
+    forEachNode([&](const Node& n) {
+      if (n.owner == gameState->currentPlayer && pick-- == 0) x = n.x + 5, y = n.y + 5;
+    });
+  } else if (kind < 80) {
+    x = below(200), y = below(layout::newGameButton.y);
+  } else if (kind == 80) {
+    x = layout::newGameButton.x, y = layout::newGameButton.y;
+  } else if (kind >= 600) {
+    if (kind < 610) e.type = SDL_KEYDOWN, e.key.keysym.sym = SDLK_s;
+    if (kind < 610) SDL_PushEvent(&e);
+    return;
   }
+  e.button.x = static_cast<Uint16>(x), e.button.y = static_cast<Uint16>(y);
+  SDL_PushEvent(&e);
 }
 
 // What must hold after every frame; null when it does. Folds the frame into
@@ -88,6 +101,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   setenv("SDL_VIDEODRIVER", "dummy", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
   createNodes();
   // The game's own diagnostic lines go nowhere.
   if (!initVideo(32) || !std::freopen("/dev/null", "w", stdout)) return 1;

@@ -35,7 +35,8 @@ GameState& humanGame(PlayerId owner = Nobody) {
 GameState& halves(Direction left, Direction right) {
   GameState& g = humanGame();
   g.fourPlayers = false;
-  forEachCell([=](int c, int r) { put(c, r, c < halfBoard ? Blue : Red, c < halfBoard ? left : right); });
+  forEachCell(
+      [=](int c, int r) { put(c, r, c < halfBoard ? Blue : Red, c < halfBoard ? left : right); });
   return g;
 }
 }  // namespace

@@ -63,7 +63,9 @@ void randomInput() {
 // the game's digest.
 const char* brokenRule(long busyFrames, uint64_t& digest) {
   const GameState& g = *gameState;
-  auto fold = [&digest](int value) { digest = (digest ^ static_cast<uint32_t>(value)) * 1099511628211ull; };
+  auto fold = [&digest](int value) {
+    digest = (digest ^ static_cast<uint32_t>(value)) * 1099511628211ull;
+  };
   fold(settleCountdown), fold(g.currentPlayer), fold(winner);
   // New Game takes the new player count at once and deals the next frame.
   const int lastSeat = g.newGameRequested ? Yellow : g.lastSeat();

@@ -9,7 +9,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
-           xvfb xdotool x11-utils imagemagick python3 valgrind xz-utils
+           xvfb xdotool x11-utils imagemagick python3 xz-utils
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db

@@ -1,7 +1,8 @@
 #!/bin/bash
-# Every scenario of tests/replay through each build's replay tool: the whole
-# trace must equal the approved one in tests/golden (a difference names the
-# frame where it starts), and the screenshots of the game and the small
+# The build's facts (caption, sizes, file names) must equal the approved
+# ones; every scenario of tests/replay through each build's replay tool: the
+# whole trace must equal the approved one in tests/golden (a difference names
+# the frame where it starts), and the screenshots of the game and the small
 # board their approved pictures, pixel for pixel.
 #   golden.sh OUTPUT_DIR SOURCE_DIR BUILD_DIR [--update]
 # --update approves what the programs do now (make approve).
@@ -35,6 +36,12 @@ first_difference() {
     }
     END { if (!found && FNR != length(approved)) print "the trace has " FNR " lines, the approved one " length(approved) }' "$1" "$2"
 }
+
+if [ "$update" = --update ]; then
+  cp "$build/facts.sh" "$golden/facts.sh.txt"
+elif ! diff_out=$(diff "$golden/facts.sh.txt" "$build/facts.sh"); then
+  fail "the build's facts differ from the approved ones: $diff_out"
+fi
 
 for script in "$src"/tests/replay/*.replay; do
   name=$(basename "$script" .replay)

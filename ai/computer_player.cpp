@@ -18,29 +18,18 @@ const Node* turnSlot(const Node& node, int k, int sense) {
 int findMove(PlayerId player, MoveTarget target, int& column, int& row) {
   const int sense = gameState->turnSense;
   int bestScore = noCandidate, bestColumn = 0, bestRow = 0;
-  for (int c = 0; c < revision::boardSize; ++c) {
-    for (int r = 0; r < revision::boardSize; ++r) {
-      const Node& node = *board[c][r];
-      if (node.owner != player || node.isBurnt()) continue;
-      if (node.direction < 0 || node.direction > 3) {
-        if (sense == -1) diag("invalid turning value!\n");
-        continue;
+  forEachNode([&](const Node& node) {
+    if (node.owner != player || node.isBurnt()) return;
+    for (int k = 1; k <= 3; ++k) {
+      if (!eligible(turnSlot(node, k, sense), player, target)) continue;
+      if (k < bestScore) {
+        bestScore = k;
+        bestColumn = node.column;
+        bestRow = node.row;
       }
-      bool anyNeighbour = false;
-      for (int k = 0; k < 4; ++k) anyNeighbour |= turnSlot(node, k, sense) != nullptr;
-      if (!anyNeighbour) diag("Failed to get nodes??? Direction:%i\n", node.direction);
-
-      for (int k = 1; k <= 3; ++k) {
-        if (!eligible(turnSlot(node, k, sense), player, target)) continue;
-        if (k < bestScore) {
-          bestScore = k;
-          bestColumn = c;
-          bestRow = r;
-        }
-        break;  // within one node the smallest k counts
-      }
+      break;  // within one node the smallest k counts
     }
-  }
+  });
   if (bestScore == noCandidate) return 0;
   column = bestColumn;
   row = bestRow;

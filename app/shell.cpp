@@ -12,9 +12,7 @@
 SDL_Surface* screen = nullptr;
 bool quitRequested = false;
 
-namespace {
-constexpr const char* windowCaption = "Spindrel-C by Tamwick 2005";
-}  // namespace
+const char* const windowCaption = "Spindrel-C by Tamwick 2005";
 
 // Waits until a 60th of a second has passed since the previous flip. The
 // deadline advances in whole 60ths, so the pace does not drift; after a

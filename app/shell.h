@@ -4,6 +4,8 @@
 #include "game/game_state.h"  // quitRequested
 #include "render/screen.h"    // screen
 
+extern const char* const windowCaption;
+
 // Starts SDL and opens the window; false when there is no display surface.
 // depth 0 takes the desktop's depth.
 bool initVideo(int depth = 0);

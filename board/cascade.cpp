@@ -59,8 +59,7 @@ void Node::turnAndFire(int sense) {
 }
 
 void tickAllFuses() {
-  for (int column = 0; column < revision::boardSize; ++column)
-    for (int row = 0; row < revision::boardSize; ++row) board[column][row]->tickFuse();
+  forEachNode([](Node& node) { node.tickFuse(); });
 }
 
 void Node::tickBurnout() {
@@ -75,6 +74,5 @@ void Node::tickBurnout() {
 
 void burnoutPass() {
   settleCountdown = settleAfterPause;
-  for (int column = 0; column < revision::boardSize; ++column)
-    for (int row = 0; row < revision::boardSize; ++row) board[column][row]->tickBurnout();
+  forEachNode([](Node& node) { node.tickBurnout(); });
 }

@@ -20,18 +20,15 @@ void startFrom(int column, int row, PlayerId player, Direction direction) {
 }  // namespace
 
 void GameState::newGame() {
-  for (int column = 0; column < revision::boardSize; ++column) {
-    for (int row = 0; row < revision::boardSize; ++row) {
-      Node* node = board[column][row];
-      node->direction = randomInt(4);
-      node->fuse = -1;
-      node->owner = Nobody;
-      node->withBurnout([](auto& n) {
-        n.burnt = false;
-        n.fireCount = 0;
-      });
-    }
-  }
+  forEachNode([](Node& node) {
+    node.direction = randomInt(4);
+    node.fuse = -1;
+    node.owner = Nobody;
+    node.withBurnout([](auto& n) {
+      n.burnt = false;
+      n.fireCount = 0;
+    });
+  });
 
   if (!fourPlayers) {
     // The right half is the left half turned about the board's centre.

@@ -16,33 +16,27 @@ alignas(Node) unsigned char nodeStorage[revision::nodeCount][sizeof(Node)];
 Node::Node() : direction(randomInt(4)), owner(Nobody), x(0), y(0), column(-1), row(-1), fuse(-1) {}
 
 void createNodes() {
-  for (int column = 0; column < revision::boardSize; ++column) {
-    for (int row = 0; row < revision::boardSize; ++row) {
-      void* place = nodeStorage[column * revision::boardSize + row];
-      Node* node = new (place) Node();
-      board[column][row] = node;
-      node->column = column;
-      node->row = row;
-      node->x = revision::boardOriginX + revision::cellSize * column;
-      node->y = revision::boardOriginY + revision::cellSize * row;
-    }
-  }
+  forEachCell([](int column, int row) {
+    void* place = nodeStorage[column * revision::boardSize + row];
+    Node* node = new (place) Node();
+    board[column][row] = node;
+    node->column = column;
+    node->row = row;
+    node->x = revision::boardOriginX + revision::cellSize * column;
+    node->y = revision::boardOriginY + revision::cellSize * row;
+  });
 }
 
 void freeNodes() {
-  for (int column = 0; column < revision::boardSize; ++column) {
-    for (int row = 0; row < revision::boardSize; ++row) {
-      if (board[column][row]) board[column][row]->~Node();
-      board[column][row] = nullptr;
-    }
-  }
+  forEachCell([](int column, int row) {
+    if (board[column][row]) board[column][row]->~Node();
+    board[column][row] = nullptr;
+  });
   diag("Nodes freed\n");
 }
 
 int countNodes(PlayerId owner) {
   int count = 0;
-  for (int column = 0; column < revision::boardSize; ++column)
-    for (int row = 0; row < revision::boardSize; ++row)
-      if (board[column][row]->owner == owner) ++count;
+  forEachNode([&](const Node& node) { count += node.owner == owner; });
   return count;
 }

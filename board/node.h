@@ -67,6 +67,18 @@ struct Node {
 using Board = Node * [revision::boardSize][revision::boardSize];
 extern Board board;
 
+// The board order, the one rule every walk over the board follows: column
+// outer, row inner. The timing of a cascade depends on it.
+template <typename Visit>
+void forEachCell(Visit&& visit) {
+  for (int column = 0; column < revision::boardSize; ++column)
+    for (int row = 0; row < revision::boardSize; ++row) visit(column, row);
+}
+template <typename Visit>
+void forEachNode(Visit&& visit) {
+  forEachCell([&](int column, int row) { visit(*board[column][row]); });
+}
+
 void createNodes();
 void freeNodes();
 int countNodes(PlayerId owner);

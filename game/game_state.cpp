@@ -52,3 +52,10 @@ void GameState::applyPendingSettings() {
 }
 
 GameState* gameState = new GameState;
+
+void startSeededGame(uint32_t seed) {
+  *gameState = GameState();
+  gameSrand(seed);
+  winner = 0;
+  quitRequested = false;
+}

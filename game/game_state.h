@@ -81,6 +81,12 @@ struct GameState {
 // Created with new during static initialisation, before main; never deleted.
 extern GameState* gameState;
 
+// A game as the program starts one, but from a chosen seed, for the tools and
+// tests that replay games: a fresh GameState, the generator seeded after it
+// (the constructor seeds from the clock), the board busy for the
+// constructor's four frames, no winner and no quit. The first update deals.
+void startSeededGame(uint32_t seed);
+
 // The winner's PlayerId, 0 while the game is undecided.
 extern int32_t winner;
 

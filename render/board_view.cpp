@@ -36,8 +36,6 @@ void Node::draw() const {
 }
 
 void drawBoard() {
-  for (int column = 0; column < revision::boardSize; ++column)
-    for (int row = 0; row < revision::boardSize; ++row) board[column][row]->drawConnector();
-  for (int column = 0; column < revision::boardSize; ++column)
-    for (int row = 0; row < revision::boardSize; ++row) board[column][row]->draw();
+  forEachNode([](const Node& node) { node.drawConnector(); });
+  forEachNode([](const Node& node) { node.draw(); });
 }

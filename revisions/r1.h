@@ -6,7 +6,6 @@
 #define SPINDREL_BURNOUT_ENABLED 0
 
 namespace revision {
-inline constexpr const char* programName = "CSpindrel-r1";
 inline constexpr int boardSize = 24;  // columns = rows = N
 inline constexpr int windowWidth = 800;
 inline constexpr int windowHeight = 600;

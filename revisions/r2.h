@@ -6,7 +6,6 @@
 #define SPINDREL_BURNOUT_ENABLED 0
 
 namespace revision {
-inline constexpr const char* programName = "CSpindrel-r2";
 inline constexpr int boardSize = 14;  // columns = rows = N
 inline constexpr int windowWidth = 640;
 inline constexpr int windowHeight = 480;

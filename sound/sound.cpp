@@ -6,6 +6,7 @@
 #include "sound/mixer.h"
 
 Mix_Chunk* soundSamples[2] = {nullptr, nullptr};
+const char* const soundFiles[2] = {"click.wav", "etm0507.mp3"};
 bool soundOn = true;
 
 namespace {
@@ -28,8 +29,8 @@ void initSound() {
   mixerOpen = true;
   Mix_AllocateChannels(mixingChannels);
   watchChannels(mixingChannels);
-  soundSamples[0] = Mix_LoadWAV("click.wav");
-  soundSamples[1] = loadMp3("etm0507.mp3");
+  soundSamples[0] = Mix_LoadWAV(soundFiles[0]);
+  soundSamples[1] = loadMp3(soundFiles[1]);
   Mix_Volume(-1, effectsVolume);
 }
 

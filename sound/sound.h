@@ -6,6 +6,7 @@ struct Mix_Chunk;
 
 // 0: "click.wav" (loaded, never played); 1: "etm0507.mp3", every firing.
 extern Mix_Chunk* soundSamples[2];
+extern const char* const soundFiles[2];
 // Toggled by the S key; false stops new sounds from starting.
 extern bool soundOn;
 

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the system test scripts (sourced): a scratch folder, failure
 # counting, and running a real program until it has started and played a
 # little. Every program started here is killed when the script ends.
@@ -42,22 +43,28 @@ play() {
   fi
 }
 
-# installed_files PREFIX: every file an install into PREFIX holds, one a
-# line, sorted. /usr gets Debian's layout for games, any other prefix bin/
-# and share/cspindrel/; the programs are in libexec/cspindrel/ either way.
+# fact BUILD NAME: what the build says of the game (BUILD/facts.sh, written
+# by tools/facts): a layout number, the caption, the data files...
+fact() { sed -n "s/^$2='\(.*\)'\$/\1/p" "$1/facts.sh"; }
+
+# installed_files PREFIX BUILD: every file an install into PREFIX holds, one
+# a line, sorted. /usr gets
+# Debian's layout for games, any other prefix bin/ and share/cspindrel/; the
+# programs are in libexec/cspindrel/ either way.
 installed_files() {
-  local p=$1 bin=$1/bin data=$1/share/cspindrel name desktop
+  local p=$1 bin=$1/bin data=$1/share/cspindrel program name desktop revision
   [ "$p" = /usr ] && bin=/usr/games data=/usr/share/games/cspindrel
   {
     echo "$p/share/metainfo/example.cspindrel.cspindrel.metainfo.xml"
     echo "$p/share/doc/cspindrel/copyright $p/share/doc/cspindrel/changelog.gz"
-    for name in cspindrel cspindrel-r1 cspindrel-r2 cspindrel-r3; do
-      desktop=$name
-      [ $name = cspindrel ] && desktop=example.cspindrel.cspindrel
+    for revision in current r1 r2 r3; do
+      program=$(fact "$2" "${revision}_program")
+      name=${program,,} desktop=${program,,}
+      [ "$name" = cspindrel ] && desktop=example.cspindrel.cspindrel
       echo "$bin/$name $p/share/man/man6/$name.6.gz $p/share/applications/$desktop.desktop"
+      echo "$p/libexec/cspindrel/$program"
     done
-    for name in CSpindrel CSpindrel-r1 CSpindrel-r2 CSpindrel-r3; do echo "$p/libexec/cspindrel/$name"; done
-    for name in font.bmp ui.bmp nodes.bmp click.wav etm0507.mp3; do echo "$data/$name"; done
+    for name in $(fact "$2" data_files); do echo "$data/$name"; done
     for name in 16 32 48 64 128 256; do echo "$p/share/icons/hicolor/${name}x${name}/apps/cspindrel.png"; done
   } | tr ' ' '\n' | sort
 }

@@ -9,9 +9,9 @@
 set -u
 src=$(cd "$1" && pwd) build=$2
 source "$src/tests/lib.sh"
-APT="apt-get -o DPkg::Lock::Timeout=600 -y -q"
+APT=(apt-get -o DPkg::Lock::Timeout=600 -y -q)
 SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
-purge() { DEBIAN_FRONTEND=noninteractive $SUDO $APT purge cspindrel >"$WORK/apt" 2>&1; }
+purge() { DEBIAN_FRONTEND=noninteractive $SUDO "${APT[@]}" purge cspindrel >"$WORK/apt" 2>&1; }
 trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; purge; rm -rf "$WORK"' EXIT
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -34,8 +34,8 @@ for library in $(objdump -p "$WORK/tree/usr/libexec/cspindrel/CSpindrel" | awk '
 done
 
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
-[ "$(cat "$WORK/contents")" = "$(installed_files /usr)" ] ||
-  fail "the package's files differ from the list: $(diff <(installed_files /usr) "$WORK/contents")"
+[ "$(cat "$WORK/contents")" = "$(installed_files /usr "$build")" ] ||
+  fail "the package's files differ from the list: $(diff <(installed_files /usr "$build") "$WORK/contents")"
 
 share=$WORK/tree/usr/share
 for entry in "$share"/applications/*.desktop; do
@@ -45,18 +45,19 @@ appstreamcli validate --no-net "$share"/metainfo/*.xml || fail "appstreamcli rej
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share/man/man6/cspindrel.6.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the manual page draws warnings: $warnings"
 
-DEBIAN_FRONTEND=noninteractive $SUDO $APT install "$deb" >"$WORK/apt" 2>&1 ||
+DEBIAN_FRONTEND=noninteractive $SUDO "${APT[@]}" install "$deb" >"$WORK/apt" 2>&1 ||
   { cat "$WORK/apt"; fail "apt-get install failed"; }
 Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp 3>"$WORK/display" 2>/dev/null &
 PIDS=$!
 for ((tries = 0; tries < 100; tries++)); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$WORK/display")"
+DISPLAY=":$(cat "$WORK/display")"
+export DISPLAY
 mkdir "$WORK/elsewhere"
 (cd "$WORK/elsewhere" && exec env PATH="$PATH:/usr/games" SDL_AUDIODRIVER=dummy cspindrel >"$WORK/stdout") &
 game=$!
 PIDS="$PIDS $game"
 for ((tries = 0; tries < 100; tries++)); do
-  window=$(xdotool search --name "^Spindrel-C by Tamwick 2005$" 2>/dev/null | head -1)
+  window=$(xdotool search --name "^$(fact "$build" caption)\$" 2>/dev/null | head -1)
   [ -n "$window" ] && break
   sleep 0.1
 done
@@ -65,8 +66,9 @@ for ((tries = 0; tries < 100; tries++)); do kill -0 $game 2>/dev/null || break; 
 kill -9 $game 2>/dev/null
 wait $game
 status=$?
-[ "$status" = 0 ] && [ "$(tr '\n' '|' <"$WORK/stdout")" = "Program Started|Nodes freed|" ] ||
+if [ "$status" != 0 ] || [ "$(tr '\n' '|' <"$WORK/stdout")" != "Program Started|Nodes freed|" ]; then
   fail "cspindrel from elsewhere: window '$window', exit code $status, printed $(cat "$WORK/stdout")"
+fi
 for name in cspindrel cspindrel-r1 cspindrel-r2 cspindrel-r3; do
   man -w $name >/dev/null || fail "man -w $name finds no page"
 done

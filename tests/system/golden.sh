@@ -1,7 +1,8 @@
 #!/bin/bash
-# Every scenario of tests/replay through each build's replay tool: the whole
-# trace must equal the approved one in tests/golden (a difference names the
-# frame where it starts), and the screenshots of the game and the small
+# The build's facts (caption, sizes, file names) must equal the approved
+# ones; every scenario of tests/replay through each build's replay tool: the
+# whole trace must equal the approved one in tests/golden (a difference names
+# the frame where it starts), and the screenshots of the game and the small
 # board their approved pictures, pixel for pixel.
 #   golden.sh OUTPUT_DIR SOURCE_DIR BUILD_DIR [--update]
 # --update approves what the programs do now (make approve).
@@ -13,10 +14,10 @@ rm -rf "$failed"
 
 # The picture as approved: PNG, with the frame-rate digits blanked. They
 # follow "FPS:" under the board's left edge, on the row the layout gives.
-fps_y=$(sed -n 's/.*frameRateY = \([0-9]*\);.*/\1/p' "$src/render/sheet_layout.h")
-fps_x=$(sed -n 's/.*boardOriginX = \([0-9]*\);.*/\1/p' "$src/revisions/current.h")
+fps_x=$(($(fact "$build" current_board_origin_x) + 4 * $(fact "$build" text_advance)))
+fps_y=$(fact "$build" frame_rate_y)
 picture() {
-  convert "$1" -fill black -draw "rectangle $((fps_x + 28)),$fps_y $((fps_x + 87)),$((fps_y + 14))" "PNG8:$2"
+  convert "$1" -fill black -draw "rectangle $fps_x,$fps_y $((fps_x + 59)),$((fps_y + 14))" "PNG8:$2"
 }
 
 # The first difference of two traces: the frame, and the counter or node.
@@ -36,6 +37,12 @@ first_difference() {
     END { if (!found && FNR != length(approved)) print "the trace has " FNR " lines, the approved one " length(approved) }' "$1" "$2"
 }
 
+if [ "$update" = --update ]; then
+  cp "$build/facts.sh" "$golden/facts.sh.txt"
+elif ! diff_out=$(diff "$golden/facts.sh.txt" "$build/facts.sh"); then
+  fail "the build's facts differ from the approved ones: $diff_out"
+fi
+
 for script in "$src"/tests/replay/*.replay; do
   name=$(basename "$script" .replay)
   for suffix in "" -r1 -r2 -r3; do
@@ -53,7 +60,7 @@ for script in "$src"/tests/replay/*.replay; do
     fi
     # Pictures: the game and the small board; the other two draw alike.
     [ "$suffix" = "" ] || [ "$suffix" = -r2 ] || continue
-    for shot in $(awk '$3 == "screenshot" { print $4 }' "$script"); do
+    while read -r shot; do
       approved=$golden/$id-${shot%.bmp}.png
       picture "$dir/$shot" "$dir/${shot%.bmp}.png"
       if [ "$update" = --update ]; then
@@ -67,7 +74,7 @@ for script in "$src"/tests/replay/*.replay; do
         compare "$approved" "$dir/${shot%.bmp}.png" "$failed/$id-${shot%.bmp}-diff.png" 2>/dev/null
         fail "$id: $shot differs in $differing pixels; see $failed"
       fi
-    done
+    done < <(awk '$3 == "screenshot" { print $4 }' "$script")
   done
 done
 finish

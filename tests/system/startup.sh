@@ -86,7 +86,7 @@ while read -r program drivers expected sound files; do
   if [ "$sound" = loud ]; then
     [ "$rms" -ge 100 ] || fail "$what: the firings were not heard"
   else
-    [ -s "$dir/audio.raw" ] && [ "$peak" = 0 ] || fail "$what: expected silence"
+    if [ ! -s "$dir/audio.raw" ] || [ "$peak" != 0 ]; then fail "$what: expected silence"; fi
   fi
 done <<<"$table"
 finish

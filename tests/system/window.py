@@ -9,17 +9,18 @@ close request. Every program started here is killed when the test ends.
 import ctypes
 import os
 import re
+import shlex
 import subprocess
 import sys
 import tempfile
 import time
 
-CAPTION = "Spindrel-C by Tamwick 2005"
-SIZES = {"CSpindrel": (800, 600), "CSpindrel-r1": (800, 600),
-         "CSpindrel-r2": (640, 480), "CSpindrel-r3": (640, 480)}
+FACTS = dict(line.split("=", 1) for line in shlex.split(open(os.path.join(sys.argv[3], "facts.sh")).read()))
+CAPTION = FACTS["caption"]
+REVISIONS = ("current", "r1", "r2", "r3")
+SIZES = {FACTS[f"{r}_program"]: (int(FACTS[f"{r}_window_width"]), int(FACTS[f"{r}_window_height"])) for r in REVISIONS}
 out_dir = os.path.abspath(sys.argv[1])
-origin = [int(re.search(rf"{axis} = (\d+);", open(os.path.join(sys.argv[2], "revisions/current.h")).read())[1])
-          for axis in ("boardOriginX", "boardOriginY")]
+origin = [int(FACTS[f"current_board_origin_{axis}"]) for axis in "xy"]
 failures, started = [], []
 
 
@@ -101,7 +102,7 @@ class Game:
         except subprocess.TimeoutExpired:
             code = "still running"
         last = self.output().splitlines()[-1:]
-        check(code == 0 and last == (["Nodes freed"] if self.name == "CSpindrel" else []),
+        check(code == 0 and last == (["Nodes freed"] if self.name == FACTS["current_program"] else []),
               f"{self.name}: {what} ends it with exit code {code}, last line {last}")
 
 
@@ -112,7 +113,7 @@ def main():
     os.close(write_end)
     os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
     x = X()
-    game = Game("CSpindrel")
+    game = Game(FACTS["current_program"])
     game.click(100, 420)  # New Game: blue, a human, against a red computer
     check(wait_for(lambda: x.cursor_pixels() == 0, 5), "the system cursor is hidden over the window")
     # Blue's corner node answers a click once it is blue's turn and the board
@@ -123,9 +124,9 @@ def main():
     check(accepted and wait_for(lambda: game.cell(*origin) != before, 5), "blue's click turns its corner node on screen")
     run("xdotool", "key", "--window", game.window, "Escape")
     game.ends("Escape")
-    for name in ("CSpindrel-r1", "CSpindrel-r2", "CSpindrel-r3"):
+    for name in (FACTS[f"{r}_program"] for r in REVISIONS[1:]):
         game = Game(name)
-        if name == "CSpindrel-r2":
+        if name == FACTS["r2_program"]:
             x.close(game.window)
             game.ends("the window manager's close request")
         else:

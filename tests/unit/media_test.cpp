@@ -86,6 +86,37 @@ TEST(Drawing, HighBytesDrawNothingButMoveThePen) {
   EXPECT_EQ(grab(300, 100, 60, 15), withHighBytes);
 }
 
+TEST(Drawing, TheStatusLineAndTheTurnRowForEveryColour) {
+  loadTestSheets();
+  GameState& g = resetGame();
+  using namespace layout;
+  // The status line and the five count rows as the panel draws them.
+  auto shown = [] { return grab(0, statusY, panel.width, countsY(Yellow) + 15 - statusY); };
+  const struct {
+    int32_t countdown, winner, player;
+    const char* line;
+  } cases[] = {{1, Red, Red, "BUSY"},
+               {0, Blue, Red, "BLUE PLAYER WON!!!"},
+               {-1, Red, Blue, "RED PLAYER WON!!!"},
+               {0, Green, Nobody, "GREEN PLAYER WON!!!"},
+               {0, Yellow, Blue, "YELLOW PLAYER WON!!!"},
+               {-1, 0, Blue, "BLUE'S TURN"},
+               {0, 0, Red, "RED'S TURN"},
+               {-1, 0, Green, "GREEN'S TURN"},
+               {-1, 0, Yellow, "YELLOW'S TURN"},
+               {0, 0, Nobody, nullptr}};
+  for (const auto& k : cases) {
+    settleCountdown = k.countdown, winner = k.winner, g.currentPlayer = k.player;
+    g.drawPanel();
+    const std::vector<uint32_t> panelLines = shown();
+    drawSprite(0, 0, SlotPanel);
+    if (k.line) drawTextCentred(panelCentreX, statusY, k.line, Font);
+    for (PlayerId p = 0; p < playerIdCount; ++p)
+      drawText(countsX, countsY(p), p == k.player ? "  0 NODES - TURN" : "  0 NODES", Font);
+    EXPECT_EQ(panelLines, shown()) << (k.line ? k.line : "no status line");
+  }
+}
+
 TEST(Drawing, AFrameShowsTheStateItLeaves) {
   loadTestSheets();
   resetGame().newGame();
@@ -117,8 +148,20 @@ TEST(Sound, DecodingGivesTheMixersLayoutAndSSilencesFirings) {
     EXPECT_EQ(settleCountdown, 10);
     EXPECT_EQ(Mix_Playing(-1) > 0, on);
   }
-  for (int i = 0; i < 40; ++i) playSound(1);  // every channel busy: the oldest gives way
-  EXPECT_EQ(Mix_Playing(-1), 16);
+  // Every channel busy (held paused, started 2 ms apart, channel 0 last):
+  // the next firing takes over the one that has played longest, channel 1.
+  Mix_HaltChannel(-1);
+  for (int c = 0; c <= 16; ++c) {
+    if (c == 16) Mix_HaltChannel(0);
+    playSound(1);
+    Mix_Pause(-1);
+    SDL_Delay(2);
+  }
+  playSound(1);
+  std::vector<int> playing;
+  for (int c = 0; c < 16; ++c)
+    if (!Mix_Paused(c)) playing.push_back(c);
+  EXPECT_EQ(playing, std::vector<int>{1});
   closeSound();
 }
 

@@ -22,8 +22,7 @@ void loadTestSheets() {
 }
 
 void fillBoard(PlayerId owner, Direction direction) {
-  for (int c = 0; c < revision::boardSize; ++c)
-    for (int r = 0; r < revision::boardSize; ++r) put(c, r, owner, direction);
+  forEachCell([=](int c, int r) { put(c, r, owner, direction); });
 }
 
 Node* put(int column, int row, PlayerId owner, Direction direction) {
@@ -36,22 +35,17 @@ Node* put(int column, int row, PlayerId owner, Direction direction) {
 GameState& resetGame() {
   openTestScreen();
   if (!board[0][0]) createNodes();
-  *gameState = GameState();
+  startSeededGame(1);
   gameState->firstDealDone = true;
   gameState->currentPlayer = Blue;
   for (Seat& seat : gameState->seats) seat.computer = false;
-  fillBoard(Nobody, East);
-  for (int c = 0; c < revision::boardSize; ++c)
-    for (int r = 0; r < revision::boardSize; ++r) {
-      board[c][r]->fuse = -1;
-      board[c][r]->withBurnout([](auto& node) {
-        node.fireCount = 0;
-        node.burnt = false;
-      });
-    }
+  forEachNode([](Node& node) {
+    node.owner = Nobody;
+    node.direction = East;
+    node.fuse = -1;
+    node.withBurnout([](auto& n) { n.fireCount = 0, n.burnt = false; });
+  });
   settleCountdown = -1;
-  winner = 0;
-  quitRequested = false;
   SDL_Event stale;
   while (SDL_PollEvent(&stale)) {
   }

@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """web_test.py SITE BIN: the browser build (SITE, from `make web`) in headless Chromium, driven over its
 DevTools pipe, against the desktop programs in BIN: game pages, a game, replay pages' lines and frames."""
-import base64, ctypes, glob, json, os, re, select, shutil, signal, subprocess, sys, tempfile, time, types
+import base64, ctypes, glob, json, os, re, select, shlex, shutil, signal, subprocess, sys, tempfile, time, types
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-SIZES = {"-r3": (640, 480), "-r2": (640, 480), "-r1": (800, 600), "": (800, 600)}
-FRAME_RATE = "rectangle 240,585 299,599"  # the frame-rate digits follow the clock
+# What the build says of the deliverables (facts.sh beside BIN).
+FACTS = dict(f.split("=", 1) for f in shlex.split(open(os.path.abspath(sys.argv[2]) + "/../facts.sh").read()))
+SIZES = {s: (int(FACTS[f"{r}_window_width"]), int(FACTS[f"{r}_window_height"]))
+         for s, r in (("-r3", "r3"), ("-r2", "r2"), ("-r1", "r1"), ("", "current"))}
+FPS_X, FPS_Y = int(FACTS["current_board_origin_x"]) + 4 * int(FACTS["text_advance"]), int(FACTS["frame_rate_y"])
+FRAME_RATE = f"rectangle {FPS_X},{FPS_Y} {FPS_X + 59},{FPS_Y + 14}"  # the frame-rate digits follow the clock
 STATUS = "[200x15+0+8]"
 S = types.SimpleNamespace(buffer=b"", next=0, session={}, events=[], failures=[], processes=[])
 
@@ -15,8 +19,8 @@ def check(ok, what):
     S.failures.extend([] if ok else [what])
 
 
-def constant(name, header="revisions/current.h"):  # a number from the game's own headers
-    return int(re.search(rf"\b{name} = (\d+);", open(f"{ROOT}/{header}").read()).group(1))
+def constant(name):  # a number the build gives
+    return int(FACTS[name])
 
 
 def start(*command, **options):  # in a session of its own, killed with this script however that ends
@@ -137,12 +141,12 @@ def tests(base, now):
         frames(10)
         seen = seen + 1 if differing(canvas(now), blue, STATUS) == 0 else 0
     # A blue node, by a spot of its body that no arrow covers.
-    step = constant("nodeStep", "render/sheet_layout.h")
-    sheet, board, cell = pixels(f"{S.bin}/nodes.bmp"), pixels(now), constant("cellSize", "revisions/settings.h")
+    step = constant("node_step")
+    sheet, board, cell = pixels(f"{S.bin}/nodes.bmp"), pixels(now), constant("cell_size")
     arrows = 5 * step  # on the sheet the arrows follow the five bodies
     sx, sy = next((x, y) for y in range(3, 20) for x in range(3, 20) if len({sheet(step * o + x, y) for o in range(5)})
                   == 5 and all(sheet(arrows + step * d + x, y) == sheet(0, 0) for d in range(4)))
-    ox, oy, n = map(constant, ("boardOriginX", "boardOriginY", "boardSize"))
+    ox, oy, n = map(constant, ("current_board_origin_x", "current_board_origin_y", "current_board_size"))
     x, y = next(((x, y) for x in range(ox, ox + n * cell, cell) for y in range(oy, oy + n * cell, cell)
                  if board(x + sx, y + sy) == sheet(step + sx, sy)), (None, None))
     assert x is not None, "cspindrel.html: no blue node on the board on blue's turn"

@@ -21,7 +21,6 @@
 
 #include "app/shell.h"
 #include "board/cascade.h"
-#include "board/random.h"
 #include "game/game_state.h"
 #include "render/sprites.h"
 #include "revisions/diagnostics.h"
@@ -47,13 +46,7 @@ double median(std::vector<double> values) {
 
 // The opening of the program's first game, the same every time: four
 // computers at TOUGH, dealt on the first frame from a fixed seed.
-void restartOpening() {
-  *gameState = GameState();
-  gameSrand(openingSeed);
-  settleCountdown = 4;
-  winner = 0;
-  quitRequested = false;
-}
+void restartOpening() { startSeededGame(openingSeed); }
 
 void startHeadless() {
   setenv("SDL_VIDEODRIVER", "dummy", 1);

@@ -26,11 +26,6 @@ void Canvas::set(int x, int y, Colour c) {
   pixels_[y * width_ + x] = c == key_ ? c ^ 1 : c;
 }
 
-Colour Canvas::get(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return key_;
-  return pixels_[y * width_ + x];
-}
-
 void Canvas::fill(int x, int y, int w, int h, Colour c) {
   for (int j = y; j < y + h; ++j)
     for (int i = x; i < x + w; ++i) set(i, j, c);

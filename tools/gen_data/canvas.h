@@ -17,14 +17,11 @@ class Canvas {
   // Every pixel starts as the transparent key.
   Canvas(int width, int height, Colour key);
 
-  int width() const { return width_; }
-  int height() const { return height_; }
   Colour key() const { return key_; }
 
   // Pixels outside the canvas are ignored. Ink is never the key: a colour
   // that equals it is moved by one step of blue.
   void set(int x, int y, Colour c);
-  Colour get(int x, int y) const;
 
   void fill(int x, int y, int w, int h, Colour c);
   // The one-pixel outline of a rectangle.

@@ -20,21 +20,18 @@ size_t formatTraceLine(char* buffer, long frame) {
                     static_cast<int>(g.nodeCounts[1]), static_cast<int>(g.nodeCounts[2]),
                     static_cast<int>(g.nodeCounts[3]), static_cast<int>(g.nodeCounts[4]));
   char* out = buffer + length;
-  for (int column = 0; column < revision::boardSize; ++column) {
-    for (int row = 0; row < revision::boardSize; ++row) {
-      const Node& node = *board[column][row];
-      *out++ = digit(node.owner);
-      *out++ = digit(node.direction);
-      *out++ = node.fuse == -1 ? '.' : digit(node.fuse);
-      char fireCount = '-', burnt = '-';
-      node.withBurnout([&](const auto& n) {
-        fireCount = digit(n.fireCount);
-        burnt = n.burnt ? 'b' : '-';
-      });
-      *out++ = fireCount;
-      *out++ = burnt;
-    }
-  }
+  forEachNode([&](const Node& node) {
+    *out++ = digit(node.owner);
+    *out++ = digit(node.direction);
+    *out++ = node.fuse == -1 ? '.' : digit(node.fuse);
+    char fireCount = '-', burnt = '-';
+    node.withBurnout([&](const auto& n) {
+      fireCount = digit(n.fireCount);
+      burnt = n.burnt ? 'b' : '-';
+    });
+    *out++ = fireCount;
+    *out++ = burnt;
+  });
   *out++ = '\n';
   return static_cast<size_t>(out - buffer);
 }

@@ -9,7 +9,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
-           xvfb xdotool x11-utils imagemagick python3 xz-utils
+           xvfb xauth xdotool x11-utils imagemagick python3 xz-utils
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
@@ -104,7 +104,7 @@ soak: configure
 # of the real game beside the bare blits, under Xvfb.
 bench: build
 	cd $(BUILD)/bin && ../tools/spindrel-bench --runs 5
-	cd $(BUILD)/bin && xvfb-run -a -s "-screen 0 1024x768x24" \
+	cd $(BUILD)/bin && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
 	  ../tools/spindrel-bench --cpu ./CSpindrel 10 5 2>/dev/null
 
 # Installs into $(DESTDIR)$(PREFIX). The files installed and the folders the

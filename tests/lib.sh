@@ -16,6 +16,17 @@ finish() {
   exit 1
 }
 
+# wait_for_sigterm_handler PID: until the process catches SIGTERM or ends
+# (at most 30 s).
+wait_for_sigterm_handler() {
+  local mask tries
+  for ((tries = 0; tries < 600; tries++)); do
+    mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$1/status" 2>/dev/null) || break
+    [ -n "$mask" ] && (((0x$mask & 0x4000) != 0)) && break
+    sleep 0.05
+  done
+}
+
 # play DIR PROGRAM [VAR=VALUE...]: starts ./PROGRAM in DIR with the given
 # environment, waits until SDL has put in its SIGTERM handler (video is up),
 # lets it play for PLAY_SECONDS (half a second unless set) and asks it to
@@ -25,14 +36,13 @@ play() {
   local dir=$1 program=$2
   shift 2
   (cd "$dir" && exec env "$@" "./$program" >stdout 2>stderr) &
-  local pid=$! mask tries
+  local pid=$!
   PIDS="$PIDS $pid"
-  for ((tries = 0; tries < 600; tries++)); do
-    mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$pid/status" 2>/dev/null) || break
-    [ -n "$mask" ] && (((0x$mask & 0x4000) != 0)) && break
-    sleep 0.05
-  done
+  wait_for_sigterm_handler "$pid"
   sleep "${PLAY_SECONDS:-0.5}"
+  # SDL 2 under sdl12-compat takes the handler down and puts it back while
+  # its subsystems start: wait for it again rather than kill the program.
+  wait_for_sigterm_handler "$pid"
   if kill -TERM "$pid" 2>/dev/null; then
     wait "$pid"
     status=$?

@@ -61,8 +61,12 @@ def wait(condition, seconds=60):  # in the page, until the condition holds
        % (seconds * 1000, condition, json.dumps(condition)))
 
 
+# The page's frame counter: Emscripten 3.1.69 keeps it in MainLoop, older ones in Browser.mainLoop.
+FRAME = "(globalThis.MainLoop || Browser.mainLoop).currentFrameNumber"
+
+
 def frames(count):
-    wait(f"Browser.mainLoop.currentFrameNumber >= {js('Browser.mainLoop.currentFrameNumber') + count}")
+    wait(f"{FRAME} >= {js(FRAME) + count}")
 
 
 def goto(url):  # the events from here on are the new page's, its answer and load event among them
@@ -124,7 +128,7 @@ def tests(base, now):
 
     for suffix, (width, height) in SIZES.items():  # ends on cspindrel.html, for the game below
         goto(base + (page := f"cspindrel{suffix}.html"))
-        wait("Browser.mainLoop.currentFrameNumber > 5")
+        wait(f"{FRAME} > 5")
         check(js("[Module.canvas.width, Module.canvas.height]") == [width, height], f"{page}: canvas {width}x{height}")
         desktop(f"spindrel-replay{suffix}", f"frames 1\nat 1 screenshot {now}.bmp\n")
         panel = differing(canvas(now), f"{now}.bmp", f"[200x{height - 185}+0+185]")

@@ -64,7 +64,10 @@ class Client:
                 return json.loads(payload)
 
     def expect(self, kind):
+        """The next message but presence ones, which must be of kind."""
         message = self.recv()
+        while message["type"] == "presence" and kind != "presence":
+            message = self.recv()
         assert message["type"] == kind, f"wanted {kind}, got {message}"
         return message
 

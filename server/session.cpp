@@ -221,6 +221,8 @@ void startSession(tcp::socket socket, Rooms& rooms, const Limits& limits, Addres
   beast::error_code ec;
   auto endpoint = socket.remote_endpoint(ec);
   if (ec) return;
+  // A move is a few dozen bytes: send it at once, not with the next one.
+  socket.set_option(tcp::no_delay(true), ec);
   auto counted =
       std::make_shared<Counted>(counts, endpoint.address().to_string(), limits.perAddress);
   std::make_shared<HttpSession>(std::move(socket), rooms, limits, std::move(counted))->read();

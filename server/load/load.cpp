@@ -89,6 +89,7 @@ void Page::connect(const tcp::endpoint& server, const asio::ip::address& local) 
           std::cerr << "connect: " << ec.message() << "\n";
           return;
         }
+        beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ec);
         self->ws.async_handshake("127.0.0.1", "/ws", [self](beast::error_code ec) {
           if (ec) {
             std::cerr << "handshake: " << ec.message() << "\n";

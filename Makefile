@@ -9,7 +9,8 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
-           xvfb xauth xdotool x11-utils imagemagick python3 xz-utils
+           xvfb xauth xdotool x11-utils imagemagick python3 xz-utils \
+           libboost-dev nlohmann-json3-dev libsqlite3-dev
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
@@ -263,3 +264,18 @@ test-asan: configure
 # The soak CI runs: a few hundred games per build.
 soak-ci:
 	$(MAKE) --no-print-directory soak SOAK_GAMES=200
+
+# The server of online play and its checks: the protocol's bad inputs, a
+# restart after SIGKILL, the HTTP paths and a short run of the load tool.
+.PHONY: server test-online-server load
+server: configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-load
+
+test-online-server: server
+	python3 tests/online/server_test.py $(BUILD)/bin
+
+# The full load run (a benchmark): 500 rooms of four seats, 100 moves a seat.
+LOAD_ROOMS ?= 500
+LOAD_MOVES ?= 100
+load: server
+	python3 tests/online/load_run.py $(BUILD)/bin --rooms $(LOAD_ROOMS) --moves $(LOAD_MOVES)

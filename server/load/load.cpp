@@ -1,0 +1,282 @@
+// spindrel-load: ROOMS rooms of four seats, every seat sending MOVES moves,
+// against spindrel-server on loopback. Checks that every page receives every
+// move of its room exactly once and in order, and reports the relay latency,
+// the moves a second, and the server's CPU and memory from /proc.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Config {
+  int rooms = 500, moves = 100, port = 0, serverPid = 0, timeout = 300;
+  double rate = 5;  // moves a second from each seat
+};
+
+struct Figures {
+  long received = 0, duplicated = 0, disordered = 0, errors = 0;
+  std::vector<std::uint32_t> latencyUs;
+};
+
+struct Room;
+
+struct Page : std::enable_shared_from_this<Page> {
+  Page(asio::io_context& io, Room& room, int seat) : ws(io), timer(io), room(room), seat(seat) {}
+  websocket::stream<beast::tcp_stream> ws;
+  asio::steady_timer timer;
+  Room& room;
+  int seat;
+  beast::flat_buffer buffer;
+  std::deque<std::string> queue;
+  long nextN = 1;
+  std::array<int, 5> lastK{-1, -1, -1, -1, -1};
+  int sent = 0;
+  long got = 0;
+  void connect(const tcp::endpoint& server, const asio::ip::address& local);
+  void send(const json& m);
+  void write();
+  void read();
+  void onMessage(const json& m);
+  void sendMove();
+};
+
+struct Room {
+  std::vector<std::shared_ptr<Page>> pages;
+  json tokens;
+  std::string code;
+  int joined = 0;
+  std::vector<std::vector<Clock::time_point>> sentAt;  // by seat, by move
+};
+
+Config config;
+Figures figures;
+long pagesDone = 0, pagesTotal = 0;
+Clock::time_point movesBegan;
+bool anyStarted = false;
+asio::io_context* ioPtr = nullptr;
+
+void finishPage() {
+  if (++pagesDone == pagesTotal) ioPtr->stop();
+}
+
+void Page::connect(const tcp::endpoint& server, const asio::ip::address& local) {
+  auto& socket = beast::get_lowest_layer(ws).socket();
+  socket.open(tcp::v4());
+  socket.bind(tcp::endpoint(local, 0));
+  beast::get_lowest_layer(ws).async_connect(
+      server, [self = shared_from_this(), server](beast::error_code ec) {
+        if (ec) {
+          std::cerr << "connect: " << ec.message() << "\n";
+          return;
+        }
+        beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ec);
+        self->ws.async_handshake("127.0.0.1", "/ws", [self](beast::error_code ec) {
+          if (ec) {
+            std::cerr << "handshake: " << ec.message() << "\n";
+            return;
+          }
+          self->read();
+          if (self->seat == 1) {
+            json seats = json::array();
+            for (int i = 0; i < 4; ++i) seats.push_back({{"kind", "human"}, {"strength", 1}});
+            self->send({{"type", "create"}, {"players", 4}, {"sense", "ccw"}, {"seats", seats}});
+          }
+        });
+      });
+}
+
+void Page::send(const json& m) {
+  queue.push_back(m.dump());
+  if (queue.size() == 1) write();
+}
+
+void Page::write() {
+  ws.async_write(asio::buffer(queue.front()),
+                 [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                   if (ec) return;
+                   self->queue.pop_front();
+                   if (!self->queue.empty()) self->write();
+                 });
+}
+
+void Page::read() {
+  ws.async_read(buffer, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+    if (ec) return;
+    json m = json::parse(beast::buffers_to_string(self->buffer.data()), nullptr, false);
+    self->buffer.consume(self->buffer.size());
+    self->onMessage(m);
+    self->read();
+  });
+}
+
+void Page::onMessage(const json& m) {
+  std::string type = m.value("type", "");
+  if (type == "created") {
+    room.code = m["room"];
+    room.tokens = m["tokens"];
+    for (auto& page : room.pages)
+      page->send({{"type", "join"},
+                  {"room", room.code},
+                  {"tokens", {room.tokens[std::to_string(page->seat)]}},
+                  {"since", 0}});
+  } else if (type == "joined") {
+    if (++room.joined == 4) room.pages[0]->send({{"type", "start"}, {"game", 1}});
+  } else if (type == "started") {
+    if (!anyStarted) movesBegan = Clock::now();
+    anyStarted = true;
+    sendMove();
+  } else if (type == "move") {
+    auto now = Clock::now();
+    long n = m["n"];
+    int s = m["seat"], k = m["col"].get<int>() + 24 * m["row"].get<int>();
+    if (n < nextN) ++figures.duplicated;
+    if (n != nextN || k <= lastK[s]) ++figures.disordered;
+    nextN = std::max(nextN, n + 1);
+    lastK[s] = std::max(lastK[s], k);
+    ++figures.received;
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - room.sentAt[s][k]);
+    figures.latencyUs.push_back(static_cast<std::uint32_t>(us.count()));
+    if (++got == 4L * config.moves) finishPage();
+  } else if (type == "error") {
+    ++figures.errors;
+    std::cerr << "error: " << m.value("message", "") << "\n";
+  }
+}
+
+void Page::sendMove() {
+  if (sent == config.moves) return;
+  int k = sent++;
+  room.sentAt[seat][k] = Clock::now();
+  send({{"type", "move"},
+        {"game", 1},
+        {"seat", seat},
+        {"col", k % 24},
+        {"row", k / 24},
+        {"seq", k + 1}});
+  timer.expires_after(std::chrono::microseconds(static_cast<long>(1e6 / config.rate)));
+  timer.async_wait([self = shared_from_this()](beast::error_code ec) {
+    if (!ec) self->sendMove();
+  });
+}
+
+// The server's CPU seconds and resident memory in KiB, from /proc.
+std::pair<double, long> serverUse() {
+  if (config.serverPid == 0) return {0, 0};
+  std::ifstream stat("/proc/" + std::to_string(config.serverPid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  std::istringstream fields(line.substr(line.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i)
+    if (i == 14 || i == 15) ticks += std::stod(field);
+  std::ifstream status("/proc/" + std::to_string(config.serverPid) + "/status");
+  long rss = 0;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) rss = std::stol(line.substr(6));
+  return {ticks / sysconf(_SC_CLK_TCK), rss};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string arg = argv[i];
+    double v = std::atof(argv[i + 1]);
+    if (arg == "--rooms")
+      config.rooms = static_cast<int>(v);
+    else if (arg == "--moves")
+      config.moves = std::min(static_cast<int>(v), 576);
+    else if (arg == "--port")
+      config.port = static_cast<int>(v);
+    else if (arg == "--server-pid")
+      config.serverPid = static_cast<int>(v);
+    else if (arg == "--timeout")
+      config.timeout = static_cast<int>(v);
+    else if (arg == "--rate")
+      config.rate = std::min(v, 19.0);
+  }
+  if (config.port == 0) {
+    std::cerr << "usage: spindrel-load --port PORT [--rooms 500] [--moves 100] [--rate 5]\n"
+                 "         [--server-pid PID] [--timeout 300]\n";
+    return 2;
+  }
+  rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+  asio::io_context io(1);
+  ioPtr = &io;
+  auto before = serverUse();
+  tcp::endpoint server(asio::ip::make_address("127.0.0.1"),
+                       static_cast<unsigned short>(config.port));
+  std::vector<Room> rooms(static_cast<std::size_t>(config.rooms));
+  pagesTotal = 4L * config.rooms;
+  for (std::size_t r = 0; r < rooms.size(); ++r) {
+    rooms[r].sentAt.assign(5,
+                           std::vector<Clock::time_point>(static_cast<std::size_t>(config.moves)));
+    // Each room's pages come from an address of their own in 127.0.0.0/8,
+    // so the server's connections-per-address limit holds as for real pages.
+    auto local = asio::ip::make_address_v4(0x7F000002u + static_cast<unsigned>(r % 250));
+    for (int seat = 1; seat <= 4; ++seat) {
+      rooms[r].pages.push_back(std::make_shared<Page>(io, rooms[r], seat));
+      rooms[r].pages.back()->connect(server, local);
+    }
+  }
+  asio::steady_timer deadline(io, std::chrono::seconds(config.timeout));
+  bool timedOut = false;
+  deadline.async_wait([&](beast::error_code ec) {
+    if (!ec) timedOut = true, io.stop();
+  });
+  auto began = Clock::now();
+  io.run();
+  double seconds = std::chrono::duration<double>(Clock::now() - movesBegan).count();
+  auto after = serverUse();
+  long expected = 16L * config.moves * config.rooms;
+  auto& l = figures.latencyUs;
+  std::sort(l.begin(), l.end());
+  auto at = [&](double q) {
+    return l.empty() ? 0.0 : l[static_cast<std::size_t>(q * (l.size() - 1))] / 1000.0;
+  };
+  double cpu = after.first - before.first;
+  std::printf("rooms %d, pages %ld, moves sent %ld, copies expected %ld\n", config.rooms,
+              pagesTotal, 4L * config.moves * config.rooms, expected);
+  std::printf("received %ld, lost %ld, duplicated %ld, out of order %ld, errors %ld%s\n",
+              figures.received, expected - figures.received + figures.duplicated,
+              figures.duplicated, figures.disordered, figures.errors,
+              timedOut ? ", TIMED OUT" : "");
+  std::printf("relay latency median %.2f ms, p99 %.2f ms, max %.2f ms\n", at(0.5), at(0.99),
+              at(1.0));
+  std::printf("moves %.0f/s in, %.0f/s out, over %.1f s (%.1f s in all)\n",
+              4.0 * config.moves * config.rooms / seconds, figures.received / seconds, seconds,
+              std::chrono::duration<double>(Clock::now() - began).count());
+  if (config.serverPid != 0)
+    std::printf(
+        "server CPU %.1f s (%.0f%% of one core), memory %ld KiB -> %ld KiB (%.1f KiB a room)\n",
+        cpu, 100 * cpu / seconds, before.second, after.second,
+        static_cast<double>(after.second - before.second) / config.rooms);
+  bool ok = !timedOut && figures.received == expected && figures.duplicated == 0 &&
+            figures.disordered == 0 && figures.errors == 0;
+  return ok ? 0 : 1;
+}

@@ -181,3 +181,28 @@ web-run: web
 # The browser tests compare the pages with the desktop replay tool.
 test-web: web build
 	python3 tests/web/web_test.py $(WEB_BUILD)/site $(BUILD)/bin
+
+# Online play: spindrel-server serves the site and the rooms' WebSocket on one
+# port. online-run picks a free port unless ONLINE_PORT names one, and keeps
+# its rooms in $(BUILD)/online/ between runs.
+.PHONY: online-run test-online bench-online
+ONLINE_ADDR ?= 127.0.0.1
+ONLINE_PORT ?=
+FREE_PORT = python3 -c 'import socket, sys; s = socket.socket(); s.bind((sys.argv[1], 0)); print(s.getsockname()[1])'
+
+online-run: web build
+	@mkdir -p $(BUILD)/online; \
+	port=$${ONLINE_PORT:-$$($(FREE_PORT) $(ONLINE_ADDR))}; \
+	echo "Open http://$(ONLINE_ADDR):$$port/online.html to create a game (Ctrl+C stops the server)"; \
+	exec $(BUILD)/bin/spindrel-server --address $(ONLINE_ADDR) --port $$port \
+	  --site $(WEB_BUILD)/site --db $(BUILD)/online/rooms.sqlite
+
+# Games between pages in headless Chromium through the real server, with
+# the faults: a page closed and opened again, the server killed mid-game.
+test-online: web build
+	python3 tests/online/browser_test.py $(WEB_BUILD)/site $(BUILD)/bin
+
+# Click-to-applied time between two pages at the game's pace, the bytes of
+# the online page, the catch-up after 200 missed moves.
+bench-online: web build
+	python3 tests/online/browser_bench.py $(WEB_BUILD)/site $(BUILD)/bin

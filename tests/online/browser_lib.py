@@ -155,10 +155,25 @@ class Player(Page):
     def layout(self):
         return self.js("[0, 1, 2, 3].map(i => Module._online_layout(i))")
 
-    def own_cells(self, trace, seat):  # (col, row) of the seat's nodes that are not burnt
-        board, size = trace.split(" ")[8], 24
-        return [(c, r) for c in range(size) for r in range(size)
-                if board[5 * (c * size + r)] == str(seat) and board[5 * (c * size + r) + 4] != "b"]
+    def choose(self, trace, seat, rng, eager=True):
+        """One of the seat's nodes, not burnt, by the captures its firing would make at once: an eager player
+        takes one of those that capture the most, a meek one of those that capture the least, so that a game
+        between the two ends within a few hundred moves."""
+        board, size, sense = trace.split(" ")[8], 24, 1 if self.js("online.settings.sense") == "ccw" else -1
+        node = lambda c, r: board[5 * (c * size + r):5 * (c * size + r) + 5] if 0 <= c < size and 0 <= r < size else ""
+        steps = ((1, 0), (0, -1), (-1, 0), (0, 1))  # east, north, west, south
+        foreign = lambda n: n != "" and n[0] != str(seat) and n[4] != "b"
+
+        def captures(c, r):
+            turned = (int(node(c, r)[1]) + sense) % 4
+            pointing = [d for d, (dc, dr) in enumerate(steps) if foreign(node(c + dc, r + dr)) and
+                        int(node(c + dc, r + dr)[1]) == (d + 2) % 4]
+            dc, dr = steps[turned]
+            return len(pointing) + (turned not in pointing and foreign(node(c + dc, r + dr)))
+        mine = [(captures(c, r), c, r) for c in range(size) for r in range(size)
+                if node(c, r)[0] == str(seat) and node(c, r)[4] != "b"]
+        best = (max if eager else min)(m[0] for m in mine)
+        return rng.choice([(c, r) for score, c, r in mine if score == best])
 
     def click_cell(self, col, row):
         x, y, cell, _ = self.layout()
@@ -195,17 +210,17 @@ def desktop_rests(replay, script, scratch):
     return rests_of(run.stdout.splitlines())
 
 
-def play(players, until, rng, seconds=600):
-    """Clicks, for whichever page's seat is to move, one of that seat's nodes, until until() holds.
-    Returns the number of moves clicked."""
+def play(players, until, rng, seconds=600, meek=()):
+    """Clicks, for whichever page's seat is to move, one of that seat's nodes (Player.choose; the seats
+    in meek play meekly), until until() holds. Returns the number of moves clicked."""
     moves, deadline = 0, time.time() + seconds
     while not until():
         assert time.time() < deadline, "the game did not get on"
         for player in players:
             s = player.state()
             if s["idle"] and s["turn"]["current"] in s["seats"]:
-                cells = player.own_cells(s["trace"], s["turn"]["current"])
-                player.click_cell(*rng.choice(cells))
+                player.click_cell(*player.choose(s["trace"], s["turn"]["current"], rng,
+                                                  s["turn"]["current"] not in meek))
                 player.wait(f"online.lastN > {s['lastN']}", 30)
                 moves += 1
                 break

@@ -6,7 +6,7 @@
 'use strict';
 
 window.OnlineGame = function (Module, options) {
-  var speed = options.speed || 1;          // passes per display frame at the game's pace
+  var speed = options.speed || 1;          // passes per display frame (1: the game's pace)
   var catchUpBudgetMs = 25;                // unpaced passes per display frame while behind
   var catchUpMaxPasses = 20000;
 
@@ -92,11 +92,8 @@ window.OnlineGame = function (Module, options) {
   Module.onlineBeforePass = function (pass, index) {
     if (game.stopped) return 0;
     if (index === 0) displayStart = performance.now();
-    if (game.catchingUp) {
-      if (index >= catchUpMaxPasses || (index > 0 && performance.now() - displayStart > catchUpBudgetMs)) return 0;
-    } else if (index >= speed) {
-      return 0;
-    }
+    var budgetSpent = index > 0 && performance.now() - displayStart > catchUpBudgetMs;
+    if (game.catchingUp ? index >= catchUpMaxPasses || budgetSpent : index >= speed || budgetSpent) return 0;
     if (pass <= settingsClicks.length) {
       click(pass, settingsClicks[pass - 1][0], settingsClicks[pass - 1][1]);
     } else if (wasAtRest && pass > settingsClicks.length + 1 && humanToMove()) {

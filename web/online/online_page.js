@@ -4,7 +4,7 @@
 //   online.html                               the lobby: create a game
 //   online.html#room=CODE&token=TOKEN...      play the seats of those tokens
 //   online.html#room=CODE                     watch
-// online.html?speed=N runs N passes per display frame (for tests).
+// online.html?speed=N runs up to N passes per display frame (for tests).
 'use strict';
 
 (function () {
@@ -15,7 +15,7 @@
   var $ = function (id) { return document.getElementById(id); };
 
   var link = new URLSearchParams(location.hash.slice(1));
-  var speed = Math.max(1, Math.min(64, parseInt(new URLSearchParams(location.search).get('speed'), 10) || 1));
+  var speed = Math.max(1, Math.min(10000, parseInt(new URLSearchParams(location.search).get('speed'), 10) || 1));
   var S = window.online = {
     room: link.get('room'),
     tokens: link.getAll('token'),
@@ -130,6 +130,7 @@
       join();
     },
     joined: function (m) {
+      S.joinedAt = performance.timeOrigin + performance.now();
       S.attempt = 0;
       S.broken = null;
       S.seats = m.seats;
@@ -229,7 +230,7 @@
   }
   function broken(why) {
     S.broken = why;
-    message('Connection broken: ' + why + '.');
+    setState('broken: ' + why);
     if (S.socket) S.socket.close();
   }
   S.reconnect = function () { if (S.socket) S.socket.close(); };
@@ -253,7 +254,8 @@
   function setState(state) {
     S.state = state;
     var text = state === 'connected' ? 'Connected' : state.charAt(0).toUpperCase() + state.slice(1);
-    if (S.broken && state !== 'connected') text = 'Connection broken; ' + state;
+    if (S.broken && state !== 'connected')
+      text = 'Connection broken (' + S.broken + ')' + (state.indexOf('broken') === 0 ? '' : '; ' + state);
     $('connection').textContent = text;
     $('connection').className = state === 'connected' ? '' : 'bad';
     show();

@@ -67,9 +67,9 @@ approve: build
 clean:
 	rm -rf $(BUILD)
 
-# Non-blank lines of C++, Python, shell and CMake: the tests (tests/ and the
+# Non-blank lines of C++, JavaScript, Python, shell and CMake: the tests (tests/ and the
 # soak, which only tests use) against everything else.
-COUNTED = \( -name '*.cpp' -o -name '*.h' -o -name '*.py' -o -name '*.sh' -o -name 'CMakeLists.txt' -o -name '*.cmake' \)
+COUNTED = \( -name '*.cpp' -o -name '*.h' -o -name '*.js' -o -name '*.py' -o -name '*.sh' -o -name 'CMakeLists.txt' -o -name '*.cmake' \)
 count:
 	@tests=$$(find tests tools/soak -type f $(COUNTED) -exec cat {} + | grep -c '[^[:space:]]'); \
 	code=$$(find . -path ./.git -prune -o -path './build*' -prune -o -path ./tests -prune -o \

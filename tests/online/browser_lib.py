@@ -205,9 +205,10 @@ def rests_of(trace_lines):  # [pass, state] each time the board comes to rest, f
 def desktop_rests(replay, script, scratch):
     path = tempfile.mktemp(dir=scratch, suffix=".replay")
     open(path, "w").write(script)
-    run = subprocess.run([replay, path], cwd=scratch, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    assert run.returncode == 0, f"spindrel-replay: {run.stderr.strip()}"
-    return rests_of(run.stdout.splitlines())
+    with subprocess.Popen([replay, path], cwd=scratch, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True) as run:
+        rests = rests_of(run.stdout)
+        assert run.wait() == 0, f"spindrel-replay: {run.stderr.read().strip()}"
+    return rests
 
 
 def play(players, until, rng, seconds=600, meek=()):

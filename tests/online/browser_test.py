@@ -140,6 +140,31 @@ def two_players(browser, server, replay, scratch):
     check(a.js("!document.getElementById('start').hidden && !document.getElementById('start').disabled") is True,
           "after the win a new game with the same seats is offered")
 
+    # The new game: every page starts a fresh game from the room's new seed; then Esc on red's page leaves it.
+    seed = a.js("online.seed")
+    a.js("document.getElementById('start').click()")
+    for page in pages:
+        reloaded(page, "online.gameNumber == 2 && online.game.begun && online.state == 'connected'")
+    check(len({page.js("online.seed") for page in pages} - {seed}) == 1, "the new game runs from a new seed on"
+          " every page")
+    play(pages[:2], lambda: a.js("online.lastN") >= 2, rng, meek=(2,))
+    compare(pages, "the new game", replay, scratch)
+    b.call("Input.dispatchKeyEvent", type="keyDown", key="Escape", code="Escape", windowsVirtualKeyCode=27)
+    b.call("Input.dispatchKeyEvent", type="keyUp", key="Escape", code="Escape", windowsVirtualKeyCode=27)
+    check(b.wait("online.left && document.getElementById('connection').textContent.includes('left') && 1", 20) == 1
+          and a.wait("document.getElementById('seats').textContent.includes('away') && 1", 20) == 1,
+          "Esc leaves the game: red's page says so, blue's shows red away")
+
+
+def reloaded(page, condition, seconds=60):  # the condition, in a page that loads itself again on the way
+    deadline = time.time() + seconds
+    while True:
+        try:
+            return page.wait(condition, 2)
+        except (AssertionError, TimeoutError):
+            if time.time() > deadline:
+                raise
+
 
 def four_players(browser, server, replay, scratch):
     c, invites = create(browser, server.base, 4, ["browser", "c1", "friend", "c2"], "cw")

@@ -92,6 +92,8 @@ window.OnlineGame = function (Module, options) {
   Module.onlineBeforePass = function (pass, index) {
     if (game.stopped) return 0;
     if (index === 0) displayStart = performance.now();
+    // Passes beyond the first only while there is something to run: a board at rest with nothing to click waits.
+    if (index > 0 && wasAtRest && !game.queue.length && pass > settingsClicks.length + 1) return 0;
     var budgetSpent = index > 0 && performance.now() - displayStart > catchUpBudgetMs;
     if (game.catchingUp ? index >= catchUpMaxPasses || budgetSpent : index >= speed || budgetSpent) return 0;
     if (pass <= settingsClicks.length) {

@@ -194,7 +194,7 @@ def rests_of(trace_lines):  # [pass, state] each time the board comes to rest, f
     for line in trace_lines:
         if not line.startswith("T "):
             continue
-        _, frame, rest = line.split(" ", 2)
+        _, frame, rest = line.rstrip("\n").split(" ", 2)
         now = rest.startswith("-1 ")
         if now and not resting:
             rests.append([int(frame), rest])

@@ -79,7 +79,8 @@ def two_players(browser, server, replay, scratch):
     mover, other = (a, b) if a.state()["turn"]["current"] == 1 else (b, a)
     before = [p.state() for p in pages]
     other_seat = 3 - before[0]["turn"]["current"]
-    other.click_cell(*other.choose(before[0]["trace"], other_seat, rng))
+    other.click_cell(*other.choose(before[0]["trace"], other_seat, rng))  # its own node
+    other.click_cell(*other.choose(before[0]["trace"], 3 - other_seat, rng))  # the mover's
     time.sleep(0.5)
     after = [p.state() for p in pages]
     check(all(x["trace"].split(" ")[2:] == y["trace"].split(" ")[2:] and x["lastN"] == y["lastN"] and
@@ -171,6 +172,10 @@ def four_players(browser, server, replay, scratch):
     d = player(browser, invites[0])
     start(c, [c, d])
     pages = [c, d]
+    for page in pages:  # the game plays the room's settings: who plays each colour, the turning
+        page.wait("online.game.rests.length > 0", 30)
+        check(page.js("[1, 2, 3, 4].map(s => Module._online_seat(s)).concat(Module._online_layout(4))")
+              == [0, 1, 0, 2, -1], "the four-player game has the room's seats and turning on every page")
     play(pages, lambda: c.js("online.lastN >= 150 || online.game.turn().winner != 0"), random.Random(19), 900)
     records = compare(pages, "a four-player game with two computer seats", replay, scratch)
     check(len(records) >= 150, f"the four-player game ran {len(records)} moves of its humans")

@@ -106,20 +106,26 @@ EMSCRIPTEN_KEEPALIVE int online_last_seat() { return gameState->lastSeat(); }
 EMSCRIPTEN_KEEPALIVE int online_computer(int seat) {
   return seat >= 1 && seat <= 4 && gameState->seats[seat - 1].computer;
 }
+// 0 for a human seat, else the computer's strength.
+EMSCRIPTEN_KEEPALIVE int online_seat(int seat) {
+  return online_computer(seat) ? gameState->seats[seat - 1].aiMode : 0;
+}
 EMSCRIPTEN_KEEPALIVE long online_frame() { return frame; }
 // The replay tool's trace line of the last pass (its board, its counters).
 EMSCRIPTEN_KEEPALIVE const char* online_trace() {
   traceLine[formatTraceLine(traceLine, frame) - 1] = '\0';
   return traceLine;
 }
-// The board's geometry and the centres of the panel's buttons: 0 origin x,
-// 1 origin y, 2 cell size, 3 board size; 10 + 2b and 11 + 2b button b.
+// The board's geometry, the turning and the centres of the panel's buttons:
+// 0 origin x, 1 origin y, 2 cell size, 3 board size, 4 the active turn
+// sense; 10 + 2b and 11 + 2b button b.
 EMSCRIPTEN_KEEPALIVE int online_layout(int what) {
   switch (what) {
     case 0: return revision::boardOriginX;
     case 1: return revision::boardOriginY;
     case 2: return revision::cellSize;
     case 3: return revision::boardSize;
+    case 4: return gameState->turnSense;
     default: break;
   }
   const int b = (what - 10) / 2;

@@ -9,7 +9,8 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
-           xvfb xdotool x11-utils imagemagick python3 valgrind xz-utils
+           xvfb xdotool x11-utils imagemagick python3 valgrind xz-utils \
+           libboost-dev nlohmann-json3-dev libsqlite3-dev
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
@@ -190,7 +191,7 @@ ONLINE_ADDR ?= 127.0.0.1
 ONLINE_PORT ?=
 FREE_PORT = python3 -c 'import socket, sys; s = socket.socket(); s.bind((sys.argv[1], 0)); print(s.getsockname()[1])'
 
-online-run: web build
+online-run: web server
 	@mkdir -p $(BUILD)/online; \
 	port=$${ONLINE_PORT:-$$($(FREE_PORT) $(ONLINE_ADDR))}; \
 	echo "Open http://$(ONLINE_ADDR):$$port/online.html to create a game (Ctrl+C stops the server)"; \
@@ -199,10 +200,27 @@ online-run: web build
 
 # Games between pages in headless Chromium through the real server, with
 # the faults: a page closed and opened again, the server killed mid-game.
-test-online: web build
+test-online: web server
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-replay
 	python3 tests/online/browser_test.py $(WEB_BUILD)/site $(BUILD)/bin
 
 # Click-to-applied time between two pages at the game's pace, the bytes of
 # the online page, the catch-up after 200 missed moves.
-bench-online: web build
+bench-online: web server
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-replay
 	python3 tests/online/browser_bench.py $(WEB_BUILD)/site $(BUILD)/bin
+
+# The server of online play and its checks: the protocol's bad inputs, a
+# restart after SIGKILL, the HTTP paths and a short run of the load tool.
+.PHONY: server test-online-server load
+server: configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-load
+
+test-online-server: server
+	python3 tests/online/server_test.py $(BUILD)/bin
+
+# The full load run (a benchmark): 500 rooms of four seats, 100 moves a seat.
+LOAD_ROOMS ?= 500
+LOAD_MOVES ?= 100
+load: server
+	python3 tests/online/load_run.py $(BUILD)/bin --rooms $(LOAD_ROOMS) --moves $(LOAD_MOVES)

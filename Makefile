@@ -191,7 +191,8 @@ ONLINE_ADDR ?= 127.0.0.1
 ONLINE_PORT ?=
 FREE_PORT = python3 -c 'import socket, sys; s = socket.socket(); s.bind((sys.argv[1], 0)); print(s.getsockname()[1])'
 
-online-run: web server
+online-run: web configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server
 	@mkdir -p $(BUILD)/online; \
 	port=$${ONLINE_PORT:-$$($(FREE_PORT) $(ONLINE_ADDR))}; \
 	echo "Open http://$(ONLINE_ADDR):$$port/online.html to create a game (Ctrl+C stops the server)"; \
@@ -200,14 +201,14 @@ online-run: web server
 
 # Games between pages in headless Chromium through the real server, with
 # the faults: a page closed and opened again, the server killed mid-game.
-test-online: web server
-	cmake --build $(BUILD) -j $(JOBS) --target spindrel-replay
+test-online: web configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-replay
 	python3 tests/online/browser_test.py $(WEB_BUILD)/site $(BUILD)/bin
 
 # Click-to-applied time between two pages at the game's pace, the bytes of
 # the online page, the catch-up after 200 missed moves.
-bench-online: web server
-	cmake --build $(BUILD) -j $(JOBS) --target spindrel-replay
+bench-online: web configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-replay
 	python3 tests/online/browser_bench.py $(WEB_BUILD)/site $(BUILD)/bin
 
 # The server of online play and its checks: the protocol's bad inputs, a

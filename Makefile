@@ -71,9 +71,9 @@ approve: build
 clean:
 	rm -rf $(BUILD)
 
-# Non-blank lines of C++, Python, shell and CMake: the tests (tests/ and the
+# Non-blank lines of C++, JavaScript, Python, shell and CMake: the tests (tests/ and the
 # soak, which only tests use) against everything else.
-COUNTED = \( -name '*.cpp' -o -name '*.h' -o -name '*.py' -o -name '*.sh' -o -name 'CMakeLists.txt' -o -name '*.cmake' \)
+COUNTED = \( -name '*.cpp' -o -name '*.h' -o -name '*.js' -o -name '*.py' -o -name '*.sh' -o -name 'CMakeLists.txt' -o -name '*.cmake' \)
 count:
 	@tests=$$(find tests tools/soak -type f $(COUNTED) -exec cat {} + | grep -c '[^[:space:]]'); \
 	code=$$(find . -path ./.git -prune -o -path './build*' -prune -o -path ./tests -prune -o \
@@ -264,6 +264,34 @@ test-asan: configure
 # The soak CI runs: a few hundred games per build.
 soak-ci:
 	$(MAKE) --no-print-directory soak SOAK_GAMES=200
+
+# Online play: spindrel-server serves the site and the rooms' WebSocket on one
+# port. online-run picks a free port unless ONLINE_PORT names one, and keeps
+# its rooms in $(BUILD)/online/ between runs.
+.PHONY: online-run test-online bench-online
+ONLINE_ADDR ?= 127.0.0.1
+ONLINE_PORT ?=
+FREE_PORT = python3 -c 'import socket, sys; s = socket.socket(); s.bind((sys.argv[1], 0)); print(s.getsockname()[1])'
+
+online-run: web configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server
+	@mkdir -p $(BUILD)/online; \
+	port=$${ONLINE_PORT:-$$($(FREE_PORT) $(ONLINE_ADDR))}; \
+	echo "Open http://$(ONLINE_ADDR):$$port/online.html to create a game (Ctrl+C stops the server)"; \
+	exec $(BUILD)/bin/spindrel-server --address $(ONLINE_ADDR) --port $$port \
+	  --site $(WEB_BUILD)/site --db $(BUILD)/online/rooms.sqlite
+
+# Games between pages in headless Chromium through the real server, with
+# the faults: a page closed and opened again, the server killed mid-game.
+test-online: web configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-replay
+	python3 tests/online/browser_test.py $(WEB_BUILD)/site $(BUILD)/bin
+
+# Click-to-applied time between two pages at the game's pace, the bytes of
+# the online page, the catch-up after 200 missed moves.
+bench-online: web configure
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-replay
+	python3 tests/online/browser_bench.py $(WEB_BUILD)/site $(BUILD)/bin
 
 # The server of online play and its checks: the protocol's bad inputs, a
 # restart after SIGKILL, the HTTP paths and a short run of the load tool.

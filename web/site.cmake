@@ -40,3 +40,6 @@ foreach(script ${SPINDREL_REPLAY_SCRIPTS})
   get_filename_component(name ${script} NAME)
   configure_file(${script} ${SPINDREL_SITE_DIR}/${name} COPYONLY)
 endforeach()
+
+# The online page, played through the game's server.
+include(${CMAKE_CURRENT_LIST_DIR}/online/online.cmake)

@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
   }
-  asio::io_context io(1);
+  static asio::io_context io(1);  // outlives every page that stops it
   ioPtr = &io;
   auto before = serverUse();
   tcp::endpoint server(asio::ip::make_address("127.0.0.1"),

@@ -6,7 +6,11 @@
 if(NOT SPINDREL_DATA_DIR OR NOT EXISTS ${SPINDREL_DATA_DIR}/nodes.bmp)
   message(FATAL_ERROR "SPINDREL_DATA_DIR must name the native build's folder of data files")
 endif()
-file(GLOB SPINDREL_WIN_DLLS ${SPINDREL_WIN_PREFIX}/bin/*.dll)
+# The DLLs the programs load (mpg123's build also makes libraries they do not).
+set(SPINDREL_WIN_DLLS)
+foreach(dll SDL.dll SDL_mixer.dll libmpg123-0.dll)
+  list(APPEND SPINDREL_WIN_DLLS ${SPINDREL_WIN_PREFIX}/bin/${dll})
+endforeach()
 set(data font.bmp ui.bmp nodes.bmp click.wav etm0507.mp3)
 set(name CSpindrel-${PROJECT_VERSION}-win64)
 set(stage ${CMAKE_BINARY_DIR}/zip/${name})

@@ -76,8 +76,9 @@ export LDFLAGS="-static-libgcc"
 # Some mirrors lack the upstream signature (.asc) a .dsc lists; apt has
 # checked the tarballs themselves, so that file is left out.
 unpack() {
-  local p=$1 v=${VERSION[$1]} dir=$WORK/$p dsc
-  rm -rf "$WORK/$p" "$WORK/${p}_"*
+  local p=$1
+  local v=${VERSION[$p]} dir=$WORK/$p dsc
+  rm -rf "${dir:?}" "$WORK/${p}_"*
   (cd "$WORK" && apt-get "${APT_OPTS[@]}" source -q --download-only "$p=$v" >&2) ||
     echo "apt-get source reported a missing file; dpkg-source checks the rest" >&2
   dsc=$WORK/${p}_${v#*:}.dsc
@@ -93,15 +94,21 @@ unpack() {
   echo "$dir"
 }
 
-# build PACKAGE CONFIGURE-OPTIONS...: unpack, configure, build, install,
-# unless done before; the options are kept beside the licences.
+# build PACKAGE CONFIGURE-OPTIONS...: unpack, configure, build, install
+# (the make targets in INSTALL, "install" unless set), unless done before;
+# the options are kept beside the licences.
 build() {
   local p=$1 dir
   shift
   [ -f "$PREFIX/.built-$p" ] && return
   dir=$(unpack "$p")
   (cd "$dir" && ./configure --host=$HOST --prefix="$PREFIX" --disable-static "$@" >&2 &&
-    make -j "$JOBS" >&2 && make install >&2)
+    if [ -n "${INSTALL:-}" ]; then
+      read -ra targets <<<"$INSTALL"
+      make -j "$JOBS" "${targets[@]}" >&2
+    else
+      make -j "$JOBS" >&2 && make install >&2
+    fi)
   echo "$p: configure --host=$HOST --disable-static $*" >>"$PREFIX/licences/configured.txt"
   touch "$PREFIX/.built-$p"
 }
@@ -111,11 +118,13 @@ build() {
 build libsdl1.2 --enable-diskaudio --enable-dummyaudio --disable-cdrom --disable-joystick \
   --disable-nasm --disable-assembly
 
-# libmpg123 alone: the game decodes its MP3 itself, no player or output modules.
-build mpg123 --disable-components --enable-libmpg123
+# libmpg123: the game decodes its MP3 itself (the build also makes mpg123's
+# programs and output library, which the zip leaves out).
+build mpg123
 
-# SDL_mixer with WAV only.
-build sdl-mixer1.2 --with-sdl-prefix="$PREFIX" --disable-sdltest --enable-music-wave \
+# SDL_mixer with WAV only, the library alone (its test programs would
+# need SDLmain, which Debian's sdl-config leaves out).
+INSTALL="install-hdrs install-lib" build sdl-mixer1.2 --with-sdl-prefix="$PREFIX" --disable-sdltest --enable-music-wave \
   --disable-music-cmd --disable-music-mod --disable-music-mod-modplug --disable-music-midi \
   --disable-music-ogg --disable-music-flac --disable-music-mp3 --disable-music-mp3-mad-gpl \
   --disable-smpegtest

@@ -25,5 +25,5 @@ set(PKG_CONFIG_ARGN --static)
 set(CMAKE_EXE_LINKER_FLAGS_INIT
     "-static-libgcc -static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic")
 
-# MinGW's C library has no setenv (windows/posix_compat.h supplies it).
+# SDLmain and setenv for every file (windows/posix_compat.h).
 set(CMAKE_CXX_FLAGS_INIT "-include ${CMAKE_CURRENT_LIST_DIR}/posix_compat.h")

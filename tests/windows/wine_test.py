@@ -33,7 +33,7 @@ PROGRAMS = ("CSpindrel", "CSpindrel-r1", "CSpindrel-r2", "CSpindrel-r3")
 DATA = ("font.bmp", "ui.bmp", "nodes.bmp", "click.wav", "etm0507.mp3")
 # What Windows itself has; anything else must come in the zip.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "winmm.dll", "msvcrt.dll", "advapi32.dll",
-               "shell32.dll", "ole32.dll", "oleaut32.dll", "imm32.dll", "version.dll", "dxguid.dll"}
+               "shell32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll", "imm32.dll", "version.dll", "dxguid.dll"}
 os.environ.update(WINEPREFIX=os.path.join(scratch, "prefix"), WINEDEBUG="-all",
                   WINEDLLOVERRIDES="mscoree,mshtml=", WINEARCH="win64")
 folder = ""

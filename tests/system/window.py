@@ -72,13 +72,19 @@ class X:
 
 
 class Game:
+    """A program in its window. The Windows tests start it another way and
+    read its output from elsewhere (tests/windows/wine_test.py)."""
+    def command(self):
+        return [os.path.join(out_dir, self.name)], out_dir
+
     def __init__(self, name):
         self.name, self.log = name, tempfile.TemporaryFile()
         env = dict(os.environ, SDL_AUDIODRIVER="dummy")
         env.pop("SDL_VIDEODRIVER", None)
         windows = lambda: set(run("xdotool", "search", "--name", f"^{CAPTION}$").split())
         gone = windows()  # a window the server has yet to take down after its program ended
-        self.proc = subprocess.Popen([os.path.join(out_dir, name)], cwd=out_dir, env=env, stdout=self.log)
+        command, folder = self.command()
+        self.proc = subprocess.Popen(command, cwd=folder, env=env, stdout=self.log)
         started.append(self.proc)
         self.window = int(wait_for(lambda: windows() - gone, 20).pop())
         info = run("xwininfo", "-id", self.window).decode()
@@ -106,7 +112,7 @@ class Game:
               f"{self.name}: {what} ends it with exit code {code}, last line {last}")
 
 
-def main():
+def main(Game=Game):
     read_end, write_end = os.pipe()
     started.append(subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",
                                      "-screen", "0", "1024x768x24"], pass_fds=(write_end,), stderr=subprocess.DEVNULL))
@@ -134,14 +140,21 @@ def main():
             game.ends("Escape")
 
 
-try:
-    main()
-except Exception as error:  # a window that never came, a tool that failed
-    check(False, f"{type(error).__name__}: {error}")
-finally:
-    for proc in reversed(started):
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
-print(f"{len(failures)} failure(s)" if failures else "all passed")
-sys.exit(1 if failures else 0)
+def run_all(*steps):
+    """Runs the steps in order, then kills every process still running."""
+    try:
+        for step in steps:
+            step()
+    except Exception as error:  # a window that never came, a tool that failed
+        check(False, f"{type(error).__name__}: {error}")
+    finally:
+        for proc in reversed(started):
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+    print(f"{len(failures)} failure(s)" if failures else "all passed")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    run_all(main)

@@ -207,19 +207,6 @@ test-debian13:
 	$(call install-missing,$(DEBIAN_TOOLS))
 	$(SUDO) bash tools/debian/run_in_debian.sh . $(SUITE) $(DEBIAN_CACHE) $(DEBIAN_TARGETS)
 
-# Full screen in a real window manager (openbox under Xvfb), on the classic
-# build and on the sdl12-compat one (make test-compat first); screenshots in
-# $(BUILD)/fullscreen.
-.PHONY: test-fullscreen
-test-fullscreen: build
-	$(call install-missing,openbox)
-	mkdir -p $(BUILD)/fullscreen
-	python3 tests/fullscreen/fullscreen.py $(BUILD)/bin $(BUILD)/fullscreen classic
-	@if [ -x $(COMPAT_BUILD)/bin/CSpindrel ]; then \
-	  echo "LD_LIBRARY_PATH=$(COMPAT_LIBS) python3 tests/fullscreen/fullscreen.py $(COMPAT_BUILD)/bin $(BUILD)/fullscreen compat"; \
-	  LD_LIBRARY_PATH=$(COMPAT_LIBS) python3 tests/fullscreen/fullscreen.py $(COMPAT_BUILD)/bin $(BUILD)/fullscreen compat; \
-	else echo "no $(COMPAT_BUILD): make test-compat first for sdl12-compat"; fi
-
 # --- Gates: each fails naming the file and line of what it found. They find
 # their files through git, so new folders are covered as they land. ---------
 .PHONY: gates format-check shellcheck analyse werror test-asan soak-ci
@@ -317,7 +304,7 @@ WIN_CACHE ?= $(shell [ -w /var/cache ] && echo /var/cache/cspindrel-win64 || ech
 WIN_PACKAGES = gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix dpkg-dev make
 WIN_TEST_PACKAGES = wine wine64 xvfb xdotool x11-utils imagemagick python3
 
-.PHONY: windows windows-deps test-windows bench-windows
+.PHONY: windows windows-deps bench-windows
 
 windows-deps: deps
 	$(call install-missing,$(WIN_PACKAGES) $(WIN_TEST_PACKAGES))
@@ -330,9 +317,6 @@ windows: windows-deps configure
 	  -DSPINDREL_DATA_DIR=$(abspath $(BUILD))/bin
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	@ls -l $(WIN_BUILD)/CSpindrel-*-win64.zip
-
-test-windows: windows
-	python3 tests/windows/wine_test.py $(WIN_BUILD) . $(BUILD)/bin $(WIN_CACHE)
 
 # The CPU share at the 60 Hz pace of CSpindrel.exe under Wine beside the
 # Linux program, the time to the first flipped frame and the zip's size.

@@ -278,7 +278,7 @@ test-online: web configure
 # the online page, the catch-up after 200 missed moves.
 bench-online: web configure
 	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-replay
-	python3 tests/online/browser_bench.py $(WEB_BUILD)/site $(BUILD)/bin
+	python3 tools/bench/online_bench.py $(WEB_BUILD)/site $(BUILD)/bin
 
 # The server of online play and its checks: the protocol's bad inputs, a
 # restart after SIGKILL, the HTTP paths and a short run of the load tool.

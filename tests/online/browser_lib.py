@@ -1,32 +1,9 @@
-"""Headless Chromium over its DevTools pipe with one browser context per player, the game's server,
-and the online page's players: what the browser tests and the benchmark of online play share."""
-import ctypes, json, os, random, re, select, signal, socket, subprocess, sys, tempfile, time
+"""The game's server and the online page's players in headless Chromium: what the browser tests and the
+benchmark of online play share."""
+import os, socket, subprocess, sys, tempfile, time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-PROCESSES = []
-
-
-def start(*command, **options):  # in a session of its own, killed with this script however that ends
-    PROCESSES.append(subprocess.Popen(command, start_new_session=True, **options,
-                                      preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGKILL)))
-    return PROCESSES[-1]
-
-
-def stop(process, sig=signal.SIGKILL):  # by its id, with all it started (Chromium's renderers)
-    try:
-        os.killpg(process.pid, sig)
-    except ProcessLookupError:
-        pass
-    process.wait()
-    if process in PROCESSES:
-        PROCESSES.remove(process)
-
-
-def stop_all():
-    for process in list(PROCESSES):
-        stop(process)
-
-
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from chromium import Browser, Page, start, stop, stop_all  # noqa: E402,F401 (the tests' and the benchmark's too)
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -59,89 +36,6 @@ class Server:
     @property
     def base(self):
         return f"http://127.0.0.1:{self.port}/"
-
-
-class Browser:
-    def __init__(self, scratch):
-        (commands, self.commands), (self.answers, answers) = os.pipe(), os.pipe()
-        self.process = start("bash", "-c", "exec chromium --headless --no-sandbox --disable-gpu --disable-quic"
-                             " --no-first-run --disable-background-networking --disable-component-update"
-                             " --disable-sync --remote-debugging-pipe --autoplay-policy=no-user-gesture-required"
-                             " --disable-background-timer-throttling --disable-renderer-backgrounding"
-                             " --disable-backgrounding-occluded-windows"
-                             f" --user-data-dir={scratch}/profile 3<&{commands} 4>&{answers} >/dev/null 2>&1",
-                             pass_fds=(commands, answers))
-        os.close(answers)  # so that the pipe ends with Chromium
-        os.close(commands)
-        self.buffer, self.next, self.events = b"", 0, []
-
-    def until(self, accept, seconds):  # the first message, kept or to come, that accept(it) takes
-        deadline, seen = time.time() + seconds, 0
-        while True:
-            for i in range(seen, len(self.events)):
-                if accept(self.events[i]):
-                    return self.events.pop(i)
-            seen = len(self.events)
-            if time.time() > deadline or not select.select([self.answers], [], [], deadline - time.time())[0]:
-                raise TimeoutError(f"waited {seconds} s for Chromium")
-            self.buffer += os.read(self.answers, 1 << 20) or sys.exit("Chromium closed its pipe")
-            *messages, self.buffer = self.buffer.split(b"\0")  # each message ends with a NUL byte
-            for message in map(json.loads, messages):
-                if "id" in message or message.get("method") in ("Page.loadEventFired", "Runtime.exceptionThrown"):
-                    self.events.append(message)  # the rest (console lines and such) is not kept
-
-    def call(self, method, session=None, **params):
-        self.next += 1
-        number = self.next
-        message = dict(id=number, method=method, params=params, **({"sessionId": session} if session else {}))
-        os.write(self.commands, json.dumps(message).encode() + b"\0")
-        answer = self.until(lambda e: e.get("id") == number, 120)
-        assert "error" not in answer, f"{method}: {answer.get('error')}"
-        return answer["result"]
-
-    def page(self, url=None):
-        """A page in a browser context of its own: another player at another computer."""
-        context = self.call("Target.createBrowserContext")["browserContextId"]
-        target = self.call("Target.createTarget", url="about:blank", browserContextId=context)["targetId"]
-        page = Page(self, target, self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"])
-        if url:
-            page.goto(url)
-        return page
-
-
-class Page:
-    def __init__(self, browser, target, session):
-        self.browser, self.target, self.session = browser, target, session
-        for method in ("Page.enable", "Runtime.enable"):
-            self.call(method)
-        self.call("Emulation.setDeviceMetricsOverride", width=1120, height=720, deviceScaleFactor=1, mobile=False)
-
-    def call(self, method, **params):
-        return self.browser.call(method, self.session, **params)
-
-    def goto(self, url):
-        self.browser.events = [e for e in self.browser.events if e.get("sessionId") != self.session]
-        self.call("Page.navigate", url=url)
-        self.browser.until(lambda e: e.get("sessionId") == self.session and e.get("method") == "Page.loadEventFired", 60)
-
-    def close(self):
-        self.browser.call("Target.closeTarget", targetId=self.target)
-
-    def js(self, expression):
-        result = self.call("Runtime.evaluate", expression=expression, awaitPromise=True, returnByValue=True)
-        assert "exceptionDetails" not in result, str(result.get("exceptionDetails"))[:500]
-        return result["result"].get("value")
-
-    def wait(self, condition, seconds=60):  # in the page, until the condition holds; its value
-        return self.js("new Promise((ok, no) => { const end = Date.now() + %d; (function poll() { let v; try { v = %s; }"
-                       " catch {} v ? ok(v) : Date.now() > end ? no(new Error('waited for ' + %s)) :"
-                       " setTimeout(poll, 10); })(); })" % (seconds * 1000, condition, json.dumps(condition)))
-
-    def click(self, x, y):  # a left click on the canvas at (x, y)
-        left, top = self.js("(r => [r.left, r.top])(Module.canvas.getBoundingClientRect())")
-        for kind in ("mouseMoved", "mousePressed", "mouseReleased"):
-            self.call("Input.dispatchMouseEvent", type=kind, x=left + x + 0.5, y=top + y + 0.5, clickCount=1,
-                      button="none" if kind == "mouseMoved" else "left")
 
 
 class Player(Page):
@@ -187,6 +81,35 @@ class Player(Page):
 
     def script(self):
         return self.js("online.game.script('exported by the browser test')")
+
+
+def player(browser, url, speed):
+    """The online page at url as a player sees it, at speed passes per display frame at most."""
+    page = browser.page()
+    page.__class__ = Player
+    page.goto(url.replace("online.html", f"online.html?speed={speed}", 1))
+    return page
+
+
+def create(browser, base, speed, seats, players=None, sense=None):
+    """The lobby's form filled in and sent; the page and the invite links it shows."""
+    host = player(browser, base + "online.html", speed)
+    host.wait("online.state == 'connected'", 20)
+    field = "document.getElementById('%s').value = '%s';"
+    host.js((field % ("players", players) + "document.getElementById('players').onchange();" if players else "")
+            + (field % ("sense", sense) if sense else "")
+            + "".join(field % (f"seat{i + 1}", c) for i, c in enumerate(seats))
+            + "document.getElementById('create-button').click()")
+    host.wait("online.room && online.state == 'connected' && document.querySelectorAll('#invites input').length =="
+              f" {seats.count('friend') + 1}", 20)  # and the watch link
+    return host, host.js("[...document.querySelectorAll('#invites input')].map(i => i.value)")
+
+
+def start_game(host, pages):  # the host's Start, and every page in the game
+    host.wait("!document.getElementById('start').disabled", 20)
+    host.js("document.getElementById('start').click()")
+    for page in pages:
+        page.wait("online.game.begun", 20)
 
 
 def rests_of(trace_lines):  # [pass, state] each time the board comes to rest, from replay trace lines

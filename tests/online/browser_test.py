@@ -7,7 +7,7 @@ and the server killed and restarted."""
 import os, random, shutil, signal, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_lib import Browser, Player, Server, desktop_rests, play, stop_all  # noqa: E402
+from browser_lib import Browser, Server, create, desktop_rests, play, player, start_game, stop_all  # noqa: E402
 
 FAILURES = []
 SPEED = 1000  # passes per display frame at most: the page's test pace, as fast as it goes
@@ -16,33 +16,6 @@ SPEED = 1000  # passes per display frame at most: the page's test pace, as fast 
 def check(ok, what):
     print(("ok: " if ok else "FAIL: ") + what, file=sys.stderr)
     FAILURES.extend([] if ok else [what])
-
-
-def player(browser, url):
-    page = browser.page()
-    page.__class__ = Player
-    page.goto(url.replace("online.html#", f"online.html?speed={SPEED}#"))
-    return page
-
-
-def create(browser, base, players, seats, sense="ccw"):
-    """The lobby's form filled in and sent; the page and the invite links it shows."""
-    host = player(browser, base + "online.html")
-    host.wait("online.state == 'connected'", 20)
-    host.js(f"document.getElementById('players').value = '{players}';"
-            f" document.getElementById('players').onchange(); document.getElementById('sense').value = '{sense}';"
-            + "".join(f"document.getElementById('seat{i + 1}').value = '{c}';" for i, c in enumerate(seats))
-            + "document.getElementById('create-button').click()")
-    host.wait("online.room && online.state == 'connected'", 20)
-    invites = host.js("[...document.querySelectorAll('#invites input')].map(i => i.value)")
-    return host, invites
-
-
-def start(host, pages):
-    host.wait("!document.getElementById('start').disabled", 20)
-    host.js("document.getElementById('start').click()")
-    for page in pages:
-        page.wait("online.game.begun", 20)
 
 
 def settled(pages):  # every page has taken every move of the room, and the board is at rest
@@ -65,12 +38,11 @@ def compare(pages, what, replay, scratch):
 
 
 def two_players(browser, server, replay, scratch):
-    a, (watch,) = create(browser, server.base, 2, ["browser", "friend"])[0], [None]
-    invites = a.js("[...document.querySelectorAll('#invites input')].map(i => i.value)")
-    b = player(browser, invites[0])
+    a, invites = create(browser, server.base, SPEED, ["browser", "friend"], 2, "ccw")
+    b = player(browser, invites[0], SPEED)
     check(a.wait("document.getElementById('seats').textContent.includes('a friend') &&"
                  " !document.getElementById('seats').textContent.includes('away') && 1"), "blue sees red join")
-    start(a, [a, b])
+    start_game(a, [a, b])
     rng, pages = random.Random(18), [a, b]
     play(pages, lambda: a.js("online.lastN") >= 6, rng, meek=(2,))
     settled(pages)
@@ -113,7 +85,7 @@ def two_players(browser, server, replay, scratch):
     b.close()
     check(a.wait("document.getElementById('seats').textContent.includes('away') && 1", 20) == 1,
           "red's page closed: blue's page shows red away")
-    b = player(browser, invites[0])
+    b = player(browser, invites[0], SPEED)
     b.wait("online.game.begun && !online.game.catchingUp && online.state == 'connected'", 60)
     pages = [a, b]
     compare(pages, "red's page opened again", replay, scratch)
@@ -121,7 +93,8 @@ def two_players(browser, server, replay, scratch):
           "red's page back: nobody is away")
 
     # A watcher: the room's watch link, read-only.
-    watcher = player(browser, a.js("online.room && location.origin + location.pathname + '#room=' + online.room"))
+    watcher = player(browser, a.js("online.room && location.origin + location.pathname + '#room=' + online.room"),
+                     SPEED)
     watcher.wait("online.game.begun && !online.game.catchingUp", 60)
     pages.append(watcher)
 
@@ -168,9 +141,9 @@ def reloaded(page, condition, seconds=60):  # the condition, in a page that load
 
 
 def four_players(browser, server, replay, scratch):
-    c, invites = create(browser, server.base, 4, ["browser", "c1", "friend", "c2"], "cw")
-    d = player(browser, invites[0])
-    start(c, [c, d])
+    c, invites = create(browser, server.base, SPEED, ["browser", "c1", "friend", "c2"], 4, "cw")
+    d = player(browser, invites[0], SPEED)
+    start_game(c, [c, d])
     pages = [c, d]
     for page in pages:  # the game plays the room's settings: who plays each colour, the turning
         page.wait("online.game.rests.length > 0", 30)

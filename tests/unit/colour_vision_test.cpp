@@ -1,33 +1,9 @@
-// The five owner bodies of the generated node sheet, as players with each of
-// the three kinds of colour blindness see them, and as someone who sees no
-// colour at all tells them apart: by their outline.
-//
-// Colour: every opaque pixel of a body is turned into linear light, passed
-// through the full-strength (severity 1.0) matrix of Machado, Oliveira and
-// Fernandes (2009) for protanopia, deuteranopia or tritanopia (or left alone
-// for normal vision), clipped to the displayable range and taken to CIELAB
-// (D65); a body's colour is the mean of its pixels' L*a*b*, which is what a
-// 23-pixel body looks like from a normal seat. Every pair of owners must lie
-// at least 15 apart by CIEDE2000 under every vision. A difference of 1 is
-// about the least an observer notices between two large patches side by
-// side; small targets need several times more to look as different (a body
-// is some 6 mm, about half a degree, from a normal seat, where studies of
-// small targets find two to four times the difference), and telling a seat
-// at a glance on a busy board is a matter of naming, not of noticing, so we
-// ask for fifteen times the least noticeable step. The closest pairs of our
-// palette lie 20 apart under each deficiency (the test prints the figures),
-// so the limit leaves room for retouching the artwork without letting two
-// seats drift together.
-//
-// Shape: the arrow covers the middle of every body, so the outlines are
-// compared only where no arrow of any direction lies. Every pair of owners
-// must differ there in at least 40 pixels: the bodies show 104 (the
-// diamond) to 172 pixels (the square) beside the arrows, and a difference of
-// some two fifths of the smallest of them, as much as a 3 x 3 block at each
-// of four corners and more, reads as another outline at a glance; a hexagon
-// beside the disc, which looked round on the board, differs in 14. Our
-// closest pairs (the disc and the square, the diamond and the cog) differ in
-// 48.
+// The five owner bodies of the generated node sheet as players with each of
+// the three kinds of colour blindness see them (Machado, Oliveira and
+// Fernandes 2009, severity 1, in linear light; a body's colour is the mean
+// L*a*b* of its pixels), and as someone who sees no colour tells them apart:
+// by their outline outside the arrows. HACKING.md gives the reasons for the
+// two limits: 15 by CIEDE2000 and 40 pixels of outline.
 #include <SDL.h>
 #include <gtest/gtest.h>
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """web_test.py SITE BIN: the browser build (SITE, from `make web`) in headless Chromium, driven over its
 DevTools pipe, against the desktop programs in BIN: game pages, a game, replay pages' lines and frames."""
-import base64, ctypes, glob, json, os, re, select, shlex, shutil, signal, subprocess, sys, tempfile, time, types
+import base64, glob, os, re, shlex, shutil, signal, subprocess, sys, tempfile, time, types
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from chromium import Browser, start, stop_all  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # What the build says of the deliverables (facts.sh beside BIN).
@@ -11,7 +14,7 @@ SIZES = {s: (int(FACTS[f"{r}_window_width"]), int(FACTS[f"{r}_window_height"]))
 FPS_X, FPS_Y = int(FACTS["current_board_origin_x"]) + 4 * int(FACTS["text_advance"]), int(FACTS["frame_rate_y"])
 FRAME_RATE = f"rectangle {FPS_X},{FPS_Y} {FPS_X + 59},{FPS_Y + 14}"  # the frame-rate digits follow the clock
 STATUS = "[200x15+0+8]"
-S = types.SimpleNamespace(buffer=b"", next=0, session={}, events=[], failures=[], processes=[])
+S = types.SimpleNamespace(failures=[], page=None)
 
 
 def check(ok, what):
@@ -23,42 +26,12 @@ def constant(name):  # a number the build gives
     return int(FACTS[name])
 
 
-def start(*command, **options):  # in a session of its own, killed with this script however that ends
-    S.processes.append(subprocess.Popen(command, start_new_session=True, **options,
-                                        preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGKILL)))
-    return S.processes[-1]
-
-
-def until(event, seconds):  # the first message, among those kept or to come, that event(it) accepts
-    deadline, seen = time.time() + seconds, 0
-    while not (found := [e for e in S.events[seen:] if event(e)]):
-        seen = len(S.events)
-        if time.time() > deadline or not select.select([S.answers], [], [], deadline - time.time())[0]:
-            raise TimeoutError(f"waited {seconds} s for Chromium")
-        S.buffer += os.read(S.answers, 1 << 20) or sys.exit("Chromium closed its pipe")
-        *messages, S.buffer = S.buffer.split(b"\0")  # each message ends with a NUL byte
-        S.events += map(json.loads, messages)
-    return found[0]
-
-
-def call(method, **params):
-    S.next += 1
-    os.write(S.commands, json.dumps(dict(id=S.next, method=method, params=params, **S.session)).encode() + b"\0")
-    answer = until(lambda e: e.get("id") == S.next, 120)
-    assert "error" not in answer, f"{method}: {answer.get('error')}"
-    return answer["result"]
-
-
 def js(expression):
-    result = call("Runtime.evaluate", expression=expression, awaitPromise=True, returnByValue=True)
-    assert "exceptionDetails" not in result, str(result.get("exceptionDetails"))[:500]
-    return result["result"].get("value")
+    return S.page.js(expression)
 
 
-def wait(condition, seconds=60):  # in the page, until the condition holds
-    js("new Promise((ok, no) => { const end = Date.now() + %d; (function poll() { let v; try { v = %s; } catch {}"
-       " v ? ok(v) : Date.now() > end ? no(new Error('waited for ' + %s)) : setTimeout(poll, 20); })(); })"
-       % (seconds * 1000, condition, json.dumps(condition)))
+def wait(condition, seconds=60):
+    S.page.wait(condition, seconds)
 
 
 # The page's frame counter: Emscripten 3.1.69 keeps it in MainLoop, older ones in Browser.mainLoop.
@@ -69,17 +42,20 @@ def frames(count):
     wait(f"{FRAME} >= {js(FRAME) + count}")
 
 
-def goto(url):  # the events from here on are the new page's, its answer and load event among them
-    S.events = []
-    call("Page.navigate", url=url)
-    until(lambda e: e.get("method") == "Page.loadEventFired", 300)  # a replay runs whole before it
+def goto(url):
+    S.page.goto(url, 300)  # a replay runs whole before the page's load event
 
 
-def mouse(x, y, *kinds):
-    left, top = js("(r => [r.left, r.top])(Module.canvas.getBoundingClientRect())")
-    for kind in kinds or ("mouseMoved", "mousePressed", "mouseReleased"):
-        call("Input.dispatchMouseEvent", type=kind, x=left + x + 0.5, y=top + y + 0.5, clickCount=1,
-             button="none" if kind == "mouseMoved" else "left")
+def replay_lines():  # what the page printed, up to its last line or its first error
+    lines = []
+    while not lines or lines[-1] != "replay: done":
+        e = S.page.browser.until(lambda e: e.get("sessionId") == S.page.session and e.get("method") in
+                                 ("Runtime.exceptionThrown", "Runtime.consoleAPICalled"), 300)
+        if e["method"] == "Runtime.exceptionThrown" or e["params"]["type"] == "error":
+            return lines + [str(e["params"])[:300]]
+        if e["params"]["type"] == "log":
+            lines.append(e["params"]["args"][0].get("value"))
+    return lines
 
 
 def canvas(path):
@@ -116,9 +92,7 @@ def tests(base, now):
             lines, folder = desktop(f"spindrel-replay{suffix}", text)
             lines.append("replay: done")
             goto(base + what)
-            until(lambda e: e.get("method") == "Runtime.exceptionThrown" or (kind := e.get("params", {}).get("type"))
-                  == "error" or kind == "log" and e["params"]["args"][0]["value"] == "replay: done", 300)
-            logs = [e["params"]["args"][0].get("value") for e in S.events if e.get("params", {}).get("type") == "log"]
+            logs = replay_lines()
             first = next(((i + 1, a[:150], b[:150]) for i, (a, b) in enumerate(zip(logs, lines)) if a != b), None)
             check(logs == lines, f"{what}: {len(logs)} lines, the desktop {len(lines)}, first differing: {first}"[:500])
             off = differing(canvas(now), os.path.join(folder, last.group(2)))
@@ -138,7 +112,7 @@ def tests(base, now):
     lines = desktop("spindrel-replay", f"seed 3\nframes 32\nat 1 click 100 420\nat 32 screenshot {now}.blue.bmp\n")[0]
     assert lines[-1].split()[2:4] == ["-1", "1"], "frame 32 of that game is no longer blue's turn"
     blue = f"{now}.blue.bmp"
-    mouse(100, 420)
+    S.page.click(100, 420)
     deadline, seen = time.time() + 60, 0
     while seen < 2:  # blue's turn stays until blue moves: the computers' game only shows it in passing
         assert time.time() < deadline, "cspindrel.html: New Game never brought blue's turn"
@@ -154,10 +128,10 @@ def tests(base, now):
     x, y = next(((x, y) for x in range(ox, ox + n * cell, cell) for y in range(oy, oy + n * cell, cell)
                  if board(x + sx, y + sy) == sheet(step + sx, sy)), (None, None))
     assert x is not None, "cspindrel.html: no blue node on the board on blue's turn"
-    mouse(x + cell // 2, y + cell // 2, "mouseMoved")
+    S.page.click(x + cell // 2, y + cell // 2, "mouseMoved")
     frames(10)
     before, node = canvas(f"{now}.before.png"), f"[{cell}x{cell}+{x}+{y}]"
-    mouse(x + cell // 2, y + cell // 2, "mousePressed", "mouseReleased")
+    S.page.click(x + cell // 2, y + cell // 2, "mousePressed", "mouseReleased")
     frames(10)
     check(differing(canvas(now), before, node) != 0, f"cspindrel.html: a click turns blue's node at {x},{y}")
 
@@ -170,24 +144,13 @@ def main():
         server = start("python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", cwd=site, text=True,
                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         port = re.search(r" port (\d+)", server.stdout.readline()).group(1)
-        (commands, S.commands), (S.answers, answers) = os.pipe(), os.pipe()
-        start("bash", "-c", "exec chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-              " --disable-background-networking --disable-component-update --disable-sync --remote-debugging-pipe"
-              f" --autoplay-policy=no-user-gesture-required --user-data-dir={scratch}/profile"
-              f" 3<&{commands} 4>&{answers} >/dev/null 2>&1", pass_fds=(commands, answers))
-        os.close(answers)  # so that the pipe ends with Chromium
-        target = call("Target.createTarget", url="about:blank")["targetId"]
-        S.session = {"sessionId": call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]}
-        call("Page.enable")
-        call("Runtime.enable")
-        call("Emulation.setDeviceMetricsOverride", width=1024, height=768, deviceScaleFactor=1, mobile=False)
+        S.page = Browser(scratch, ("Page.loadEventFired", "Runtime.exceptionThrown", "Runtime.consoleAPICalled")
+                         ).page(1024, 768)
         tests(f"http://127.0.0.1:{port}/", f"{scratch}/now.png")
     except Exception as e:
         check(False, f"{type(e).__name__}: {e}")
     finally:
-        for process in S.processes:
-            os.killpg(process.pid, signal.SIGKILL)  # by its id, with all it started (Chromium's renderers)
-            process.wait()
+        stop_all()
         shutil.rmtree(scratch, ignore_errors=True)
     print(f"{len(S.failures)} failure(s)" if S.failures else "all passed", file=sys.stderr)
     return 1 if S.failures else 0

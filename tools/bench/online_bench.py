@@ -1,33 +1,18 @@
 #!/usr/bin/env python3
-"""browser_bench.py SITE BIN: the figures of online play (a benchmark, not a test): the bytes of the online page
+"""online_bench.py SITE BIN: the figures of online play (a benchmark, not a test): the bytes of the online page
 beside the game page's, the time from a click on one page to the same click in the other page's game over loopback
 at the game's own pace (median and 99th percentile over a whole game), and the time a page opened on a game of
 200 moves takes to catch up."""
 import gzip, os, random, shutil, signal, statistics, sys, tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_lib import Browser, Player, Server, play, stop_all  # noqa: E402
-
-
-def page(browser, url, speed=1):
-    p = browser.page()
-    p.__class__ = Player
-    p.goto(url.replace("online.html", f"online.html?speed={speed}", 1))
-    return p
+# The browser tests' players and server.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "online"))
+from browser_lib import Browser, Server, create, play, player, start_game, stop_all  # noqa: E402
 
 
 def sizes(site, names):
     data = [open(os.path.join(site, n), "rb").read() for n in names]
     return sum(map(len, data)), sum(len(gzip.compress(d)) for d in data)
-
-
-def create(browser, base, seats, speed):
-    host = page(browser, base + "online.html", speed)
-    host.wait("online.state == 'connected'", 20)
-    host.js("".join(f"document.getElementById('seat{i + 1}').value = '{c}';" for i, c in enumerate(seats)) +
-            "document.getElementById('create-button').click()")
-    host.wait("online.room && online.state == 'connected'", 20)
-    return host
 
 
 def main():
@@ -45,12 +30,10 @@ def main():
         browser = Browser(scratch)
 
         # One page plays both seats for 200 moves; then the same link in a new page catches up.
-        h = create(browser, server.base, ["browser", "browser"], 1000)
-        h.wait("!document.getElementById('start').disabled", 20)
-        h.js("document.getElementById('start').click()")
-        h.wait("online.game.begun", 20)
+        h = create(browser, server.base, 1000, ["browser", "browser"])[0]
+        start_game(h, [h])
         play([h], lambda: h.js("online.lastN >= 200 || online.game.turn().winner != 0"), random.Random(2), 1800)
-        late = page(browser, h.js("location.href").replace("?speed=1000", ""), 1)
+        late = player(browser, h.js("location.href").replace("?speed=1000", ""), 1)
         late.wait("online.game.caughtUpAt && online.lastN >= 200", 120)
         taken = late.js("online.game.caughtUpAt - online.joinedAt")
         loaded = late.js("online.joinedAt - performance.timeOrigin")
@@ -58,11 +41,9 @@ def main():
               f" the page and join)")
 
         # A whole two-player game at the game's pace: each click's time on its page to its move's pass on the other.
-        a = create(browser, server.base, ["browser", "friend"], 1)
-        b = page(browser, a.js("document.querySelector('#invites input').value"), 1)
-        a.wait("!document.getElementById('start').disabled", 20)
-        a.js("document.getElementById('start').click()")
-        b.wait("online.game.begun", 20)
+        a, invites = create(browser, server.base, 1, ["browser", "friend"])
+        b = player(browser, invites[0], 1)
+        start_game(a, [a, b])
         play([a, b], lambda: a.js("online.game.turn().winner") != 0, random.Random(1), 1800, meek=(2,))
         delays = []
         for sender, receiver in ((a, b), (b, a)):

@@ -304,7 +304,7 @@ WIN_CACHE ?= $(shell [ -w /var/cache ] && echo /var/cache/cspindrel-win64 || ech
 WIN_PACKAGES = gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix dpkg-dev make
 WIN_TEST_PACKAGES = wine wine64 xvfb xdotool x11-utils imagemagick python3
 
-.PHONY: windows windows-deps bench-windows
+.PHONY: windows windows-deps test-windows bench-windows
 
 windows-deps: deps
 	$(call install-missing,$(WIN_PACKAGES) $(WIN_TEST_PACKAGES))
@@ -317,6 +317,11 @@ windows: windows-deps configure
 	  -DSPINDREL_DATA_DIR=$(abspath $(BUILD))/bin
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	@ls -l $(WIN_BUILD)/CSpindrel-*-win64.zip
+
+# The zip unpacked and played under Wine on Xvfb, in a scratch copy of a
+# Wine prefix kept in $(WIN_CACHE).
+test-windows: windows
+	python3 tests/windows/wine_test.py $(WIN_BUILD) . $(WIN_CACHE)
 
 # The CPU share at the 60 Hz pace of CSpindrel.exe under Wine beside the
 # Linux program, the time to the first flipped frame and the zip's size.

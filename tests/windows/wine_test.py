@@ -1,19 +1,19 @@
 #!/usr/bin/env python3
 """The Windows zip unpacked and run under Wine on an Xvfb server, in a fresh
-Wine prefix of a scratch folder: the DLLs every program loads, the window
-test of the Linux programs (tests/system/window.py) with the output read
-from stdout.txt, a spoilt sheet's failure line, the firing sound through
-SDL's disk audio driver, and every replay scenario through the Windows
-replay tools against the approved traces and pictures (tests/system/golden.sh).
-The caption and sizes expected are the approved ones. Every process started
-here is ended at the end, the prefix's own by wineserver -k.
+Wine prefix: the DLLs every program loads, the Linux window test
+(tests/system/window.py) with the output read from stdout.txt, a spoilt
+sheet, the firing sound through SDL's disk audio driver, and every scenario
+through the Windows replay tools against the approved traces and pictures
+(tests/system/golden.sh), the approved facts giving caption and sizes.
 
     wine_test.py WINDOWS_BUILD_DIR SOURCE_DIR CACHE_DIR
 
-A new prefix takes Wine some 15 seconds, so one is made per Wine version in
-CACHE_DIR and each run starts from a copy of it: hard links, but for the
-registry files Wine rewrites.
+A new prefix takes Wine some 15 seconds: one is made per Wine version in
+CACHE_DIR and each run takes a copy (hard links, but for the registry files
+Wine rewrites) in a scratch folder there. Every process started here is
+ended at the end, those Wine starts in the prefix by wineserver -k.
 """
+import array
 import glob
 import os
 import re
@@ -24,9 +24,11 @@ import tempfile
 import zipfile
 
 build, source, cache = (os.path.abspath(a) for a in sys.argv[1:4])
-scratch = tempfile.mkdtemp(prefix="spindrel-wine-")
-shutil.copy(os.path.join(source, "tests/golden/facts.sh.txt"), os.path.join(scratch, "facts.sh"))
-sys.argv[1:] = [scratch, source, scratch]  # window.py's arguments: the approved facts
+os.makedirs(cache, exist_ok=True)
+scratch, approved = tempfile.mkdtemp(prefix="run-", dir=cache), os.path.join(build, "approved")
+os.makedirs(approved, exist_ok=True)  # the approved facts; golden.sh leaves its failures here
+shutil.copy(os.path.join(source, "tests/golden/facts.sh.txt"), os.path.join(approved, "facts.sh"))
+sys.argv[1:] = [scratch, source, approved]  # window.py's arguments
 sys.path.insert(0, os.path.join(source, "tests/system"))
 import window  # noqa: E402
 from window import check, started  # noqa: E402
@@ -55,18 +57,13 @@ def unpack():
               f"{os.path.basename(binary)} loads {sorted(loads)}: the zip's DLLs or Windows' own")
     for package in ("libsdl1.2", "sdl-mixer1.2", "mpg123"):
         notes = os.path.join(folder, "licences", package)
-        check(os.path.exists(os.path.join(notes, "copyright.txt")) and
-              "source package " + package in open(os.path.join(notes, "SOURCE.txt")).read(),
+        check(read(notes, "copyright.txt") and f"package {package},".encode() in read(notes, "SOURCE.txt"),
               f"{package}: its licence and source package are shipped")
 
 
-class PrefixProcesses:
-    """What Wine starts in the prefix (services.exe, winedevice.exe, ...),
-    ended with the programs by wineserver -k."""
-    poll, wait = (lambda self: None), (lambda self, timeout=None: None)
-
-    def kill(self):
-        subprocess.run(["wineserver", "-k"], timeout=30)
+class PrefixProcesses:  # services.exe, winedevice.exe, ...: ended by wineserver -k
+    poll, wait = (lambda self: None), (lambda self: None)
+    kill = (lambda self: subprocess.run(["wineserver", "-k"], timeout=30))
 
 
 def boot():
@@ -89,22 +86,19 @@ def boot():
     started.append(PrefixProcesses())
 
 
-def stdout_txt(where):
-    path = os.path.join(where, "stdout.txt")
-    return open(path, "rb").read().decode().replace("\r\n", "\n") if os.path.exists(path) else ""
+def read(where, name="stdout.txt"):
+    path = os.path.join(where, name)
+    return open(path, "rb").read() if os.path.exists(path) else b""
 
 
-class WineGame(window.Game):
-    """A program of the zip started through Wine; SDLmain writes its
-    standard output to stdout.txt beside the program."""
+class WineGame(window.Game):  # SDLmain writes the output to stdout.txt beside the program
     def command(self):
-        for name in ("stdout.txt", "stderr.txt"):
-            if os.path.exists(os.path.join(folder, name)):
-                os.remove(os.path.join(folder, name))
+        for name in glob.glob(os.path.join(folder, "std*.txt")):
+            os.remove(name)
         return ["wine", self.name + ".exe"], folder
 
     def output(self):
-        return stdout_txt(folder)
+        return read(folder).decode().replace("\r\n", "\n")
 
 
 def run_program(name, seconds, **env):
@@ -124,7 +118,7 @@ def run_program(name, seconds, **env):
         proc.kill()
         proc.wait()
         code = None
-    return code, stdout_txt(where), where
+    return code, read(where).decode().replace("\r\n", "\n"), where
 
 
 def spoilt_sheet_and_sound():
@@ -136,8 +130,8 @@ def spoilt_sheet_and_sound():
     # else makes a sound before a click.
     _, _, where = run_program("sound", 6, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE="audio.raw",
                               SDL_DISKAUDIODELAY="16")
-    data = open(os.path.join(where, "audio.raw"), "rb").read() if os.path.exists(os.path.join(where, "audio.raw")) else b""
-    samples = [int.from_bytes(data[i:i + 2], "little", signed=True) for i in range(0, len(data) - 1, 2)]
+    data = read(where, "audio.raw")
+    samples = array.array("h", data[:len(data) // 2 * 2])  # 16-bit, as the mixer opens it
     rms = (sum(v * v for v in samples) / len(samples)) ** 0.5 if samples else 0
     check(len(samples) > 44100 and rms >= 100, f"the firings heard: {len(samples)} samples, RMS {rms:.0f}")
 
@@ -155,11 +149,9 @@ def traces():
                     f'>/dev/null 2>&1\nstatus=$?\ntr -d "\\r" <"{tools}/stdout.txt"\n'
                     f'[ $status = 0 ] || echo "exit code $status" >&2\nexit $status\n')
         os.chmod(f.name, 0o755)
-    result = subprocess.run([os.path.join(source, "tests/system/golden.sh"), wrappers, source, scratch],
+    result = subprocess.run([os.path.join(source, "tests/system/golden.sh"), wrappers, source, approved],
                             capture_output=True, text=True, timeout=600)
     print("".join("golden: " + line + "\n" for line in result.stdout.splitlines()), end="")
-    if os.path.isdir(os.path.join(scratch, "golden-failures")):
-        shutil.copytree(os.path.join(scratch, "golden-failures"), os.path.join(build, "golden-failures"), dirs_exist_ok=True)
     check(result.returncode == 0, "every scenario's trace and pictures under Wine equal the approved ones")
 
 

@@ -86,7 +86,10 @@ class Game:
         command, folder = self.command()
         self.proc = subprocess.Popen(command, cwd=folder, env=env, stdout=self.log)
         started.append(self.proc)
-        self.window = int(wait_for(lambda: windows() - gone, 20).pop())
+        new = wait_for(lambda: windows() - gone, 20)
+        if not new:
+            raise RuntimeError(f"{name}: no window captioned {CAPTION!r} within 20 seconds")
+        self.window = int(new.pop())
         info = run("xwininfo", "-id", self.window).decode()
         field = lambda key: int(re.search(key + r":\s+(-?\d+)", info)[1])
         self.at, size = (field("Absolute upper-left X"), field("Absolute upper-left Y")), (field("Width"), field("Height"))

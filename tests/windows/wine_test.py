@@ -30,6 +30,7 @@ os.makedirs(approved, exist_ok=True)  # the approved facts; golden.sh leaves its
 shutil.copy(os.path.join(source, "tests/golden/facts.sh.txt"), os.path.join(approved, "facts.sh"))
 sys.argv[1:] = [scratch, source, approved]  # window.py's arguments
 sys.path.insert(0, os.path.join(source, "tests/system"))
+sys.dont_write_bytecode = True
 import window  # noqa: E402
 from window import check, started  # noqa: E402
 

@@ -325,5 +325,6 @@ test-windows: windows
 
 # The CPU share at the 60 Hz pace of CSpindrel.exe under Wine beside the
 # Linux program, the time to the first flipped frame and the zip's size.
-bench-windows: windows build
-	python3 windows/bench.py $(WIN_BUILD) $(BUILD)
+bench-windows: windows
+	cmake --build $(BUILD) -j $(JOBS) --target CSpindrel
+	python3 windows/bench.py $(WIN_BUILD) $(BUILD) $(WIN_CACHE)

@@ -63,8 +63,11 @@ def unpack():
 
 
 class PrefixProcesses:  # services.exe, winedevice.exe, ...: ended by wineserver -k
+    def __init__(self, prefix):
+        self.env = dict(os.environ, WINEPREFIX=prefix)
+        started.append(self)
     poll, wait = (lambda self: None), (lambda self: None)
-    kill = (lambda self: subprocess.run(["wineserver", "-k"], timeout=30))
+    kill = (lambda self: subprocess.run(["wineserver", "-k"], env=self.env, timeout=30))
 
 
 def boot():
@@ -73,8 +76,9 @@ def boot():
     if not os.path.exists(template + ".done"):
         shutil.rmtree(template, ignore_errors=True)
         os.makedirs(template)
-        env = dict(os.environ, WINEPREFIX=template)
-        code = subprocess.run(["wine", "wineboot", "-i"], env=env, capture_output=True, timeout=600).returncode
+        env = PrefixProcesses(template).env  # not captured: the prefix's services outlive wineboot
+        code = subprocess.run(["wine", "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=600).returncode
         subprocess.run(["wineserver", "-w"], env=env, timeout=120)  # the registry written out
         check(code == 0, f"a new Wine prefix: wineboot exit code {code}")
         open(template + ".done", "w").close()
@@ -84,7 +88,7 @@ def boot():
         os.remove(os.path.join(prefix, os.path.basename(reg)))
         shutil.copy(reg, prefix)
     started.append(subprocess.Popen(["wineserver", "-f", "-p"]))  # one server for every program here
-    started.append(PrefixProcesses())
+    PrefixProcesses(prefix)
 
 
 def read(where, name="stdout.txt"):

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The Windows figures, beside the Linux program in the same run, each on
-an Xvfb server of its own (depth 24; after a Linux program had its window,
-Wine's next window on that server took ten seconds to come): the CPU share at the 60 Hz pace (median of runs,
+an Xvfb server of its own (depth 24; so that neither's window counts as the
+other's first frame): the CPU share at the 60 Hz pace (median of runs,
 the game's own process; under Wine also the wineserver's share), the time
 from start to the first frame on screen, and the zip's size.
 

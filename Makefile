@@ -311,7 +311,7 @@ windows-deps: deps
 
 windows: windows-deps configure
 	cmake --build $(BUILD) -j $(JOBS) --target spindrel_data
-	prefix=$$(windows/build-libs.sh $(WIN_CACHE) | tail -1) && \
+	prefix=$$(windows/build-libs.sh $(WIN_CACHE)) && \
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DSPINDREL_WIN_PREFIX=$$prefix \
 	  -DSPINDREL_DATA_DIR=$(abspath $(BUILD))/bin

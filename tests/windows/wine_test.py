@@ -114,14 +114,10 @@ def run_program(name, seconds, **env):
     if name == "spoilt":
         with open(os.path.join(where, "nodes.bmp"), "wb") as f:
             f.write(b"not what it claims to be\n" * 800)
-    proc = subprocess.Popen(["wine", "CSpindrel.exe"], cwd=where, env=dict(os.environ, **env),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    started.append(proc)
-    try:
-        code = proc.wait(timeout=seconds)
+    try:  # run kills the program on any error or at the timeout
+        code = subprocess.run(["wine", "CSpindrel.exe"], cwd=where, env=dict(os.environ, **env), timeout=seconds,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
     except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait()
         code = None
     return code, read(where).decode().replace("\r\n", "\n"), where
 

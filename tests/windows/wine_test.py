@@ -1,17 +1,12 @@
 #!/usr/bin/env python3
-"""The Windows zip unpacked and run under Wine on an Xvfb server, in a fresh
-Wine prefix: the DLLs every program loads, the Linux window test
-(tests/system/window.py) with the output read from stdout.txt, a spoilt
-sheet, the firing sound through SDL's disk audio driver, and every scenario
-through the Windows replay tools against the approved traces and pictures
-(tests/system/golden.sh), the approved facts giving caption and sizes.
+"""The Windows zip under Wine on Xvfb, in a scratch copy of a Wine prefix
+made once per Wine version in CACHE_DIR: the DLLs each program loads, the
+Linux window test (tests/system/window.py) reading stdout.txt, a spoilt
+sheet, the firings through SDL's disk audio driver, and every scenario's
+traces and pictures through the Windows replay tools (tests/system/golden.sh).
+Every process is ended at the end, those of the prefix by wineserver -k.
 
     wine_test.py WINDOWS_BUILD_DIR SOURCE_DIR CACHE_DIR
-
-A new prefix takes Wine some 15 seconds: one is made per Wine version in
-CACHE_DIR and each run takes a copy (hard links, but for the registry files
-Wine rewrites) in a scratch folder there. Every process started here is
-ended at the end, those Wine starts in the prefix by wineserver -k.
 """
 import array
 import glob
@@ -82,7 +77,7 @@ def boot():
         subprocess.run(["wineserver", "-w"], env=env, timeout=120)  # the registry written out
         check(code == 0, f"a new Wine prefix: wineboot exit code {code}")
         open(template + ".done", "w").close()
-    prefix = os.environ["WINEPREFIX"]
+    prefix = os.environ["WINEPREFIX"]  # hard links, but for the registry files Wine rewrites
     shutil.copytree(template, prefix, symlinks=True, copy_function=os.link)
     for reg in glob.glob(os.path.join(template, "*.reg")):
         os.remove(os.path.join(prefix, os.path.basename(reg)))

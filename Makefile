@@ -304,21 +304,27 @@ WIN_CACHE ?= $(shell [ -w /var/cache ] && echo /var/cache/cspindrel-win64 || ech
 WIN_PACKAGES = gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix dpkg-dev make
 WIN_TEST_PACKAGES = wine wine64 xvfb xdotool x11-utils imagemagick python3
 
-.PHONY: windows windows-deps bench-windows
+.PHONY: windows windows-deps test-windows bench-windows
 
 windows-deps: deps
 	$(call install-missing,$(WIN_PACKAGES) $(WIN_TEST_PACKAGES))
 
 windows: windows-deps configure
 	cmake --build $(BUILD) -j $(JOBS) --target spindrel_data
-	prefix=$$(windows/build-libs.sh $(WIN_CACHE) | tail -1) && \
+	prefix=$$(windows/build-libs.sh $(WIN_CACHE)) && \
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DSPINDREL_WIN_PREFIX=$$prefix \
 	  -DSPINDREL_DATA_DIR=$(abspath $(BUILD))/bin
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	@ls -l $(WIN_BUILD)/CSpindrel-*-win64.zip
 
+# The zip unpacked and played under Wine on Xvfb, in a scratch copy of a
+# Wine prefix kept in $(WIN_CACHE).
+test-windows: windows
+	python3 tests/windows/wine_test.py $(WIN_BUILD) . $(WIN_CACHE)
+
 # The CPU share at the 60 Hz pace of CSpindrel.exe under Wine beside the
 # Linux program, the time to the first flipped frame and the zip's size.
-bench-windows: windows build
-	python3 windows/bench.py $(WIN_BUILD) $(BUILD)
+bench-windows: windows
+	cmake --build $(BUILD) -j $(JOBS) --target CSpindrel
+	python3 windows/bench.py $(WIN_BUILD) $(BUILD) $(WIN_CACHE)

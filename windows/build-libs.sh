@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds SDL 1.2, SDL_mixer 1.2 and libmpg123 for 64-bit Windows from
 # Debian's own source packages of this machine's suite, into a cache folder
-# keyed by their versions, and prints that folder's prefix on the last line.
+# keyed by their versions, and prints that folder's prefix, the one line it
+# writes to standard output (the rest goes to standard error).
 # A second call with the same versions builds nothing.
 #
 #   windows/build-libs.sh [CACHE_ROOT]   (default /var/cache/cspindrel-win64)
@@ -95,7 +96,8 @@ unpack() {
 }
 
 # build PACKAGE CONFIGURE-OPTIONS...: unpack, configure, build, install
-# (the make targets in INSTALL, "install" unless set), unless done before;
+# (the make targets in MAKE_TARGETS, "install" unless set; not INSTALL,
+# which configure takes for the install program), unless done before;
 # the options are kept beside the licences.
 build() {
   local p=$1 dir
@@ -103,13 +105,14 @@ build() {
   [ -f "$PREFIX/.built-$p" ] && return
   dir=$(unpack "$p")
   (cd "$dir" && ./configure --host=$HOST --prefix="$PREFIX" --disable-static "$@" >&2 &&
-    if [ -n "${INSTALL:-}" ]; then
-      read -ra targets <<<"$INSTALL"
+    if [ -n "${MAKE_TARGETS:-}" ]; then
+      read -ra targets <<<"$MAKE_TARGETS"
       make -j "$JOBS" "${targets[@]}" >&2
     else
       make -j "$JOBS" >&2 && make install >&2
     fi)
-  echo "$p: configure --host=$HOST --disable-static $*" >>"$PREFIX/licences/configured.txt"
+  echo "$p: configure --host=$HOST --disable-static $*${MAKE_TARGETS:+ (make $MAKE_TARGETS: the library alone)}" \
+    >>"$PREFIX/licences/configured.txt"
   touch "$PREFIX/.built-$p"
 }
 
@@ -124,7 +127,7 @@ build mpg123
 
 # SDL_mixer with WAV only, the library alone (its test programs would
 # need SDLmain, which Debian's sdl-config leaves out).
-INSTALL="install-hdrs install-lib" build sdl-mixer1.2 --with-sdl-prefix="$PREFIX" --disable-sdltest --enable-music-wave \
+MAKE_TARGETS="install-hdrs install-lib" build sdl-mixer1.2 --with-sdl-prefix="$PREFIX" --disable-sdltest --enable-music-wave \
   --disable-music-cmd --disable-music-mod --disable-music-mod-modplug --disable-music-midi \
   --disable-music-ogg --disable-music-flac --disable-music-mp3 --disable-music-mp3-mad-gpl \
   --disable-smpegtest

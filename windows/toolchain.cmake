@@ -24,6 +24,3 @@ set(PKG_CONFIG_ARGN --static)
 # compiler's own libraries, named after it on the line, call into it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT
     "-static-libgcc -static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic")
-
-# SDLmain and setenv for every file (windows/posix_compat.h).
-set(CMAKE_CXX_FLAGS_INIT "-include ${CMAKE_CURRENT_LIST_DIR}/posix_compat.h")

@@ -61,6 +61,7 @@ struct Page : std::enable_shared_from_this<Page> {
   long nextN = 1;
   std::array<int, 5> lastK{-1, -1, -1, -1, -1};
   int sent = 0;
+  bool open = false;  // the handshake done: messages may be sent
   long got = 0;
   void connect(const tcp::endpoint& server, const asio::ip::address& local);
   void send(const json& m);
@@ -70,6 +71,8 @@ struct Page : std::enable_shared_from_this<Page> {
   void onMessage(std::string_view text);
   void onMove(long n, int s, int col, int row);
   void sendMove();
+  void wait(std::chrono::microseconds pause);  // then sendMove
+  void join();
 };
 
 struct Room {
@@ -84,8 +87,13 @@ Config config;
 Figures figures;
 long pagesDone = 0, pagesTotal = 0;
 Clock::time_point movesBegan;
-bool anyStarted = false;
+bool draining = false;
+std::vector<Room>* allRooms = nullptr;
+long roomsStarted = 0;
+double serverCpuAtMoves = 0;
 asio::io_context* ioPtr = nullptr;
+
+std::pair<double, long> serverUse();
 
 void finishPage() {
   if (++pagesDone == pagesTotal) ioPtr->stop();
@@ -97,16 +105,20 @@ void Page::connect(const tcp::endpoint& server, const asio::ip::address& local) 
   socket.bind(tcp::endpoint(local, 0));
   socket.async_connect(server, [self = shared_from_this()](beast::error_code ec) {
     if (ec) {
+      ++figures.errors;
       std::cerr << "connect: " << ec.message() << "\n";
       return;
     }
     self->ws.next_layer().set_option(tcp::no_delay(true), ec);
     self->ws.async_handshake("127.0.0.1", "/ws", [self](beast::error_code ec) {
       if (ec) {
+        ++figures.errors;
         std::cerr << "handshake: " << ec.message() << "\n";
         return;
       }
+      self->open = true;
       self->read();
+      self->join();
       if (self->seat == 1) {
         json seats = json::array();
         for (int i = 0; i < 4; ++i) seats.push_back({{"kind", "human"}, {"strength", 1}});
@@ -126,7 +138,11 @@ void Page::send(std::string text) {
 void Page::write() {
   ws.async_write(asio::buffer(queue.front()),
                  [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                   if (ec) return;
+                   if (ec) {
+                     if (!draining)
+                       ++figures.errors, std::cerr << "write: " << ec.message() << "\n";
+                     return;
+                   }
                    self->queue.pop_front();
                    if (!self->queue.empty()) self->write();
                  });
@@ -169,17 +185,20 @@ void Page::onMessage(std::string_view text) {
   if (type == "created") {
     room.code = m["room"];
     room.tokens = m["tokens"];
-    for (auto& page : room.pages)
-      page->send({{"type", "join"},
-                  {"room", room.code},
-                  {"tokens", {room.tokens[std::to_string(page->seat)]}},
-                  {"since", 0}});
+    for (auto& page : room.pages) page->join();
   } else if (type == "joined") {
     if (++room.joined == 4) room.pages[0]->send({{"type", "start"}, {"game", 1}});
   } else if (type == "started") {
-    if (!anyStarted) movesBegan = Clock::now();
-    anyStarted = true;
-    sendMove();
+    // Once every room has started, every seat sends at the same pace, the
+    // seats spread evenly over one period rather than all at once.
+    if (++roomsStarted < config.rooms) return;
+    movesBegan = Clock::now();
+    serverCpuAtMoves = serverUse().first;
+    long i = 0;
+    for (auto& r : *allRooms)
+      for (auto& page : r.pages)
+        page->wait(
+            std::chrono::microseconds(static_cast<long>(1e6 / config.rate * i++ / pagesTotal)));
   } else if (type == "move") {
     ++figures.errors;
     std::cerr << "a move not as the server writes them: " << text << "\n";
@@ -197,13 +216,22 @@ void Page::onMove(long n, int s, int col, int row) {
   nextN = std::max(nextN, n + 1);
   lastK[s] = std::max(lastK[s], k);
   ++figures.received;
-  if (k >= config.moves) {
+  if (k < 0 || k >= config.moves) {
     ++figures.errors;
   } else {
     auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - room.sentAt[s][k]);
     figures.latencyUs.push_back(static_cast<std::uint32_t>(us.count()));
   }
   if (++got == 4L * config.moves) finishPage();
+}
+
+// Joins the room once both its code is known and this page's handshake is done.
+void Page::join() {
+  if (!open || room.code.empty()) return;
+  send({{"type", "join"},
+        {"room", room.code},
+        {"tokens", {room.tokens[std::to_string(seat)]}},
+        {"since", 0}});
 }
 
 void Page::sendMove() {
@@ -215,7 +243,11 @@ void Page::sendMove() {
                 "{\"type\":\"move\",\"game\":1,\"seat\":%d,\"col\":%d,\"row\":%d,\"seq\":%d}", seat,
                 k % 24, k / 24, k + 1);
   send(std::string(text));
-  timer.expires_after(std::chrono::microseconds(static_cast<long>(1e6 / config.rate)));
+  wait(std::chrono::microseconds(static_cast<long>(1e6 / config.rate)));
+}
+
+void Page::wait(std::chrono::microseconds pause) {
+  timer.expires_after(pause);
   timer.async_wait([self = shared_from_this()](beast::error_code ec) {
     if (!ec) self->sendMove();
   });
@@ -340,6 +372,7 @@ int main(int argc, char** argv) {
   tcp::endpoint server(asio::ip::make_address("127.0.0.1"),
                        static_cast<unsigned short>(config.port));
   std::vector<Room> rooms(static_cast<std::size_t>(config.rooms));
+  allRooms = &rooms;
   pagesTotal = 4L * config.rooms;
   for (std::size_t r = 0; r < rooms.size(); ++r) {
     rooms[r].sentAt.assign(5,
@@ -367,6 +400,7 @@ int main(int argc, char** argv) {
   std::getline(std::ifstream("/proc/loadavg"), load);
   // Every connection and timer ended, and their handlers run, before the
   // pages go.
+  draining = true;
   for (auto& room : rooms)
     for (auto& page : room.pages) {
       beast::error_code ec;
@@ -382,7 +416,7 @@ int main(int argc, char** argv) {
   auto at = [&](double q) {
     return l.empty() ? 0.0 : l[static_cast<std::size_t>(q * (l.size() - 1))] / 1000.0;
   };
-  double cpu = after.first - before.first;
+  double cpu = after.first - serverCpuAtMoves;
   std::printf("rooms %d, pages %ld, moves sent %ld, copies expected %ld\n", config.rooms,
               pagesTotal, 4L * config.moves * config.rooms, expected);
   std::printf("received %ld, lost %ld, duplicated %ld, out of order %ld, errors %ld%s\n",
@@ -391,7 +425,7 @@ int main(int argc, char** argv) {
               timedOut ? ", TIMED OUT" : "");
   std::printf("relay latency median %.2f ms, p99 %.2f ms, max %.2f ms\n", at(0.5), at(0.99),
               at(1.0));
-  std::printf("moves %.0f/s in, %.0f/s out, over %.1f s (%.1f s in all)\n",
+  std::printf("moves %.0f/s in, %.0f/s out, over %.1f s (%.1f s with the rooms' setup)\n",
               4.0 * config.moves * config.rooms / seconds, figures.received / seconds, seconds,
               allSeconds);
   if (config.serverPid != 0)

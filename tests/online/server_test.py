@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """server_test.py BIN_DIR: spindrel-server on loopback: HTTP paths, the bad-input table, the
 rooms after SIGKILL and a restart, idle rooms, the per-address limit, a short load run."""
-import contextlib, os, signal, socket, subprocess, sys, tempfile, time
+import contextlib, os, signal, socket, sqlite3, subprocess, sys, tempfile, time
 
 from serverproc import Server
 from wsclient import Client
@@ -136,8 +136,17 @@ def check_restart(bin_dir, site, db):
         assert [red.expect("move") for _ in range(6)] == got[4:]
         blue, joined = seat(server.port, room, [tokens["1"]], since=10)
         assert joined["lastSeq"] == {"1": 5} and joined["present"] == [1, 2], joined
+        # While another holds the file's write lock no move can be stored: its sender
+        # is told, no page hears of it, and its seq stays free.
+        lock = sqlite3.connect(db, isolation_level=None)
+        lock.execute("BEGIN IMMEDIATE")
         move(blue, 1, 9, 9, 6)
-        assert red.expect("move")["n"] == 11
+        blue.sock.settimeout(15)  # the server waits 5 s for the lock
+        assert "could not store" in blue.expect("error")["message"]
+        lock.execute("ROLLBACK")
+        lock.close()
+        move(blue, 1, 8, 8, 6)
+        assert red.expect("move") == {"type": "move", "game": 1, "n": 11, "seat": 1, "col": 8, "row": 8}
         server.stop()
         # An idle limit shorter than the room's rest removes it, from the file too.
         time.sleep(2.1)

@@ -88,15 +88,16 @@ Figures figures;
 long pagesDone = 0, pagesTotal = 0;
 Clock::time_point movesBegan;
 bool draining = false;
-std::vector<Room>* allRooms = nullptr;
-long roomsStarted = 0;
+long pagesStarted = 0;
 double serverCpuAtMoves = 0;
-asio::io_context* ioPtr = nullptr;
+// The io_context is made before the rooms, so it outlives their pages.
+asio::io_context io(1);
+std::vector<Room> rooms;
 
 std::pair<double, long> serverUse();
 
 void finishPage() {
-  if (++pagesDone == pagesTotal) ioPtr->stop();
+  if (++pagesDone == pagesTotal) io.stop();
 }
 
 void Page::connect(const tcp::endpoint& server, const asio::ip::address& local) {
@@ -189,13 +190,13 @@ void Page::onMessage(std::string_view text) {
   } else if (type == "joined") {
     if (++room.joined == 4) room.pages[0]->send({{"type", "start"}, {"game", 1}});
   } else if (type == "started") {
-    // Once every room has started, every seat sends at the same pace, the
+    // Once every page has seen its game start, every seat sends at one pace, the
     // seats spread evenly over one period rather than all at once.
-    if (++roomsStarted < config.rooms) return;
+    if (++pagesStarted < pagesTotal) return;
     movesBegan = Clock::now();
     serverCpuAtMoves = serverUse().first;
     long i = 0;
-    for (auto& r : *allRooms)
+    for (auto& r : rooms)
       for (auto& page : r.pages)
         page->wait(
             std::chrono::microseconds(static_cast<long>(1e6 / config.rate * i++ / pagesTotal)));
@@ -366,13 +367,10 @@ int main(int argc, char** argv) {
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
   }
-  asio::io_context io(1);  // made before the pages, so it outlives them
-  ioPtr = &io;
   auto before = serverUse();
   tcp::endpoint server(asio::ip::make_address("127.0.0.1"),
                        static_cast<unsigned short>(config.port));
-  std::vector<Room> rooms(static_cast<std::size_t>(config.rooms));
-  allRooms = &rooms;
+  rooms.resize(static_cast<std::size_t>(config.rooms));
   pagesTotal = 4L * config.rooms;
   for (std::size_t r = 0; r < rooms.size(); ++r) {
     rooms[r].sentAt.assign(5,

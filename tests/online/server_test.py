@@ -170,6 +170,8 @@ def check_restart(bin_dir, site, db):
 
 def main():
     bin_dir = os.path.abspath(sys.argv[1])
+    # Freed memory is overwritten at once, so that a use after free shows.
+    os.environ.update(MALLOC_PERTURB_="165", GLIBC_TUNABLES="glibc.malloc.tcache_count=0")
     with tempfile.TemporaryDirectory() as scratch:
         site = os.path.join(scratch, "site")
         os.makedirs(os.path.join(site, "sub"))

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """server_test.py BIN_DIR: spindrel-server on loopback: HTTP paths, the bad-input table, the
 rooms after SIGKILL and a restart, idle rooms, the per-address limit, a short load run."""
-import contextlib, os, signal, socket, sqlite3, subprocess, sys, tempfile, time
+import contextlib, os, pathlib, signal, socket, sqlite3, subprocess, sys, tempfile, time
 
 from serverproc import Server
 from wsclient import Client
@@ -38,11 +38,10 @@ def seat(port, room, tokens, since=0):
 
 
 def started_room(port):
-    """A two-player room whose game has started: its code, tokens and two pages."""
     c = Client(port)
     c.send({"type": "create", "players": 2, "sense": "ccw", "seats": HUMANS})
     created = c.expect("created")
-    c.close()
+    c.sock.close()
     room, tokens = created["room"], created["tokens"]
     blue, red = seat(port, room, [tokens["1"]])[0], seat(port, room, [tokens["2"]])[0]
     blue.send({"type": "start", "game": 1})
@@ -59,7 +58,7 @@ def moves_of(port, room):
     while (m := c.recv())["type"] != "error":
         if m["type"] == "move":
             out.append((m["game"], m["n"], m["seat"], m["col"], m["row"]))
-    c.close()
+    c.sock.close()
     return out
 
 
@@ -136,29 +135,25 @@ def check_restart(bin_dir, site, db):
         assert [red.expect("move") for _ in range(6)] == got[4:]
         blue, joined = seat(server.port, room, [tokens["1"]], since=10)
         assert joined["lastSeq"] == {"1": 5} and joined["present"] == [1, 2], joined
-        # While another holds the file's write lock no move can be stored: its sender
-        # is told, no page hears of it, and its seq stays free.
+        # Under another's write lock no move is stored: its sender is told, no page hears of it.
         lock = sqlite3.connect(db, isolation_level=None)
         lock.execute("BEGIN IMMEDIATE")
         move(blue, 1, 9, 9, 6)
         blue.sock.settimeout(15)  # the server waits 5 s for the lock
         assert "could not store" in blue.expect("error")["message"]
         lock.execute("ROLLBACK")
-        lock.close()
         move(blue, 1, 8, 8, 6)
         assert red.expect("move") == {"type": "move", "game": 1, "n": 11, "seat": 1, "col": 8, "row": 8}
         server.stop()
-        # An idle limit shorter than the room's rest removes it, from the file too.
+        # An idle limit shorter than the room's rest removes it, from the file too;
+        # two connections from one address at most, and a closed one frees its place.
         time.sleep(2.1)
-        server = Server(bin_dir, site, db, "--idle-limit", "1")
+        server = Server(bin_dir, site, db, "--idle-limit", "1", "--per-address", "2")
         assert "0 rooms" in server.printed, server.printed
-        server.stop()
-        # Two connections from one address at most; a closed one frees its place.
-        server = Server(bin_dir, site, db, "--per-address", "2")
         first, _, extra = (Client(server.port) for _ in range(3))
         assert "too many connections" in extra.expect("error")["message"]
-        first.close()
-        extra.close()
+        first.sock.close()
+        extra.sock.close()
         time.sleep(0.2)
         again = Client(server.port)  # the closed one's place is free again
         again.send({"type": "join", "room": room, "tokens": [], "since": 0})
@@ -177,8 +172,7 @@ def main():
         os.makedirs(os.path.join(site, "sub"))
         for name, text in [("index.html", "<p>home"), ("game.wasm", "\0asm\1\0\0\0"),
                            ("sub/index.html", "<p>sub"), ("../secret.txt", "secret")]:
-            with open(os.path.join(site, name), "w") as f:
-                f.write(text)
+            pathlib.Path(site, name).write_text(text)
         os.symlink(os.path.join(scratch, "secret.txt"), os.path.join(site, "sub", "out.txt"))
         server = Server(bin_dir, site, os.path.join(scratch, "main.db"))
         try:
@@ -187,11 +181,9 @@ def main():
         finally:
             server.stop()
         secrets += check_restart(bin_dir, site, os.path.join(scratch, "rooms.db"))
-        for code in secrets:
-            assert code not in Server.printed_by_all, "the server printed a code or token"
-    load = subprocess.run([os.path.join(bin_dir, "spindrel-load"), "--server",
-                           os.path.join(bin_dir, "spindrel-server"), "--rooms", "20", "--moves",
-                           "20", "--rate", "10", "--timeout", "60"], timeout=90)
+        assert not [c for c in secrets if c in Server.printed_by_all], "a code or token printed"
+    load = subprocess.run([f"{bin_dir}/spindrel-load", "--server", f"{bin_dir}/spindrel-server",
+                           *"--rooms 20 --moves 20 --rate 10 --timeout 60".split()], timeout=90)
     assert load.returncode == 0, "the load run failed"
     print("online server tests passed")
 

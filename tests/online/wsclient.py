@@ -55,6 +55,3 @@ class Client:
             pass
         assert message["type"] == kind, f"wanted {kind}, got {message}"
         return message
-
-    def close(self):
-        self.sock.close()

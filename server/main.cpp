@@ -102,13 +102,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   raiseFileLimit();
+  // What the connections point at outlives the io_context, whose pending
+  // handlers still hold connections when it goes.
+  server::AddressCounts counts;
   try {
     asio::io_context io(1);
     server::Store store(o.db);
     server::Rooms rooms(store, [&io](std::function<void()> f) { asio::post(io, std::move(f)); });
     rooms.removeIdle(o.idleLimit);
     server::Limits limits{real, o.perAddress, 20};
-    server::AddressCounts counts;
     tcp::endpoint endpoint(asio::ip::make_address(o.address), o.port);
     tcp::acceptor acceptor(io, endpoint);
     accept(acceptor, rooms, limits, counts);

@@ -118,7 +118,7 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
       ws_.async_close(code, [self = shared_from_this()](beast::error_code) {});
   }
 
-  websocket::stream<beast::tcp_stream> ws_;
+  websocket::stream<tcp::socket> ws_;
   beast::flat_buffer buffer_;
   Rooms& rooms_;
   const Limits& limits_;

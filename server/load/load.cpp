@@ -1,16 +1,25 @@
 // spindrel-load: ROOMS rooms of four seats, every seat sending MOVES moves,
-// against spindrel-server on loopback. Checks that every page receives every
+// against spindrel-server on loopback (one it starts itself with --server, or
+// one already listening on --port). Checks that every page receives every
 // move of its room exactly once and in order, and reports the relay latency,
-// the moves a second, and the server's CPU and memory from /proc.
+// the moves a second, the server's CPU and memory from /proc, its own CPU and
+// the machine's load.
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
+#include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -30,7 +39,8 @@ namespace {
 
 struct Config {
   int rooms = 500, moves = 100, port = 0, serverPid = 0, timeout = 300;
-  double rate = 5;  // moves a second from each seat
+  double rate = 5;     // moves a second from each seat
+  std::string server;  // the server program to start, if any
 };
 
 struct Figures {
@@ -42,7 +52,7 @@ struct Room;
 
 struct Page : std::enable_shared_from_this<Page> {
   Page(asio::io_context& io, Room& room, int seat) : ws(io), timer(io), room(room), seat(seat) {}
-  websocket::stream<beast::tcp_stream> ws;
+  websocket::stream<tcp::socket> ws;
   asio::steady_timer timer;
   Room& room;
   int seat;
@@ -51,13 +61,18 @@ struct Page : std::enable_shared_from_this<Page> {
   long nextN = 1;
   std::array<int, 5> lastK{-1, -1, -1, -1, -1};
   int sent = 0;
+  bool open = false;  // the handshake done: messages may be sent
   long got = 0;
   void connect(const tcp::endpoint& server, const asio::ip::address& local);
   void send(const json& m);
+  void send(std::string text);
   void write();
   void read();
-  void onMessage(const json& m);
+  void onMessage(std::string_view text);
+  void onMove(long n, int s, int col, int row);
   void sendMove();
+  void wait(std::chrono::microseconds pause);  // then sendMove
+  void join();
 };
 
 struct Room {
@@ -72,48 +87,63 @@ Config config;
 Figures figures;
 long pagesDone = 0, pagesTotal = 0;
 Clock::time_point movesBegan;
-bool anyStarted = false;
-asio::io_context* ioPtr = nullptr;
+bool draining = false;
+long pagesStarted = 0;
+double serverCpuAtMoves = 0;
+// The io_context is made before the rooms, so it outlives their pages.
+asio::io_context io(1);
+std::vector<Room> rooms;
+
+std::pair<double, long> serverUse();
 
 void finishPage() {
-  if (++pagesDone == pagesTotal) ioPtr->stop();
+  if (++pagesDone == pagesTotal) io.stop();
 }
 
 void Page::connect(const tcp::endpoint& server, const asio::ip::address& local) {
-  auto& socket = beast::get_lowest_layer(ws).socket();
+  auto& socket = ws.next_layer();
   socket.open(tcp::v4());
   socket.bind(tcp::endpoint(local, 0));
-  beast::get_lowest_layer(ws).async_connect(
-      server, [self = shared_from_this(), server](beast::error_code ec) {
-        if (ec) {
-          std::cerr << "connect: " << ec.message() << "\n";
-          return;
-        }
-        beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ec);
-        self->ws.async_handshake("127.0.0.1", "/ws", [self](beast::error_code ec) {
-          if (ec) {
-            std::cerr << "handshake: " << ec.message() << "\n";
-            return;
-          }
-          self->read();
-          if (self->seat == 1) {
-            json seats = json::array();
-            for (int i = 0; i < 4; ++i) seats.push_back({{"kind", "human"}, {"strength", 1}});
-            self->send({{"type", "create"}, {"players", 4}, {"sense", "ccw"}, {"seats", seats}});
-          }
-        });
-      });
+  socket.async_connect(server, [self = shared_from_this()](beast::error_code ec) {
+    if (ec) {
+      ++figures.errors;
+      std::cerr << "connect: " << ec.message() << "\n";
+      return;
+    }
+    self->ws.next_layer().set_option(tcp::no_delay(true), ec);
+    self->ws.async_handshake("127.0.0.1", "/ws", [self](beast::error_code ec) {
+      if (ec) {
+        ++figures.errors;
+        std::cerr << "handshake: " << ec.message() << "\n";
+        return;
+      }
+      self->open = true;
+      self->read();
+      self->join();
+      if (self->seat == 1) {
+        json seats = json::array();
+        for (int i = 0; i < 4; ++i) seats.push_back({{"kind", "human"}, {"strength", 1}});
+        self->send({{"type", "create"}, {"players", 4}, {"sense", "ccw"}, {"seats", seats}});
+      }
+    });
+  });
 }
 
-void Page::send(const json& m) {
-  queue.push_back(m.dump());
+void Page::send(const json& m) { send(m.dump()); }
+
+void Page::send(std::string text) {
+  queue.push_back(std::move(text));
   if (queue.size() == 1) write();
 }
 
 void Page::write() {
   ws.async_write(asio::buffer(queue.front()),
                  [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                   if (ec) return;
+                   if (ec) {
+                     if (!draining)
+                       ++figures.errors, std::cerr << "write: " << ec.message() << "\n";
+                     return;
+                   }
                    self->queue.pop_front();
                    if (!self->queue.empty()) self->write();
                  });
@@ -122,58 +152,103 @@ void Page::write() {
 void Page::read() {
   ws.async_read(buffer, [self = shared_from_this()](beast::error_code ec, std::size_t) {
     if (ec) return;
-    json m = json::parse(beast::buffers_to_string(self->buffer.data()), nullptr, false);
+    auto data = self->buffer.cdata();
+    self->onMessage(std::string_view(static_cast<const char*>(data.data()), data.size()));
     self->buffer.consume(self->buffer.size());
-    self->onMessage(m);
     self->read();
   });
 }
 
-void Page::onMessage(const json& m) {
-  std::string type = m.value("type", "");
+// Reads `"key":N` at p, then the comma or brace after it.
+bool field(const char*& p, const char* end, std::string_view key, long& out) {
+  if (static_cast<std::size_t>(end - p) < key.size() + 4 || p[0] != '"' ||
+      std::string_view(p + 1, key.size()) != key || p[key.size() + 1] != '"' ||
+      p[key.size() + 2] != ':')
+    return false;
+  auto r = std::from_chars(p + key.size() + 3, end, out);
+  if (r.ec != std::errc() || r.ptr == end) return false;
+  p = r.ptr + 1;
+  return true;
+}
+
+void Page::onMessage(std::string_view text) {
+  // The moves, by far the most messages, are read without building a JSON
+  // value: the server writes their fields in this order.
+  const char *p = text.data() + 1, *end = text.data() + text.size();
+  long col, game, n, row, s;
+  if (text.size() > 1 && text[0] == '{' && field(p, end, "col", col) &&
+      field(p, end, "game", game) && field(p, end, "n", n) && field(p, end, "row", row) &&
+      field(p, end, "seat", s) && std::string_view(p, end - p) == "\"type\":\"move\"}" && s >= 1 &&
+      s <= 4)
+    return onMove(n, static_cast<int>(s), static_cast<int>(col), static_cast<int>(row));
+  json m = json::parse(text, nullptr, false);
+  std::string type = m.is_object() ? m.value("type", "") : "";
   if (type == "created") {
     room.code = m["room"];
     room.tokens = m["tokens"];
-    for (auto& page : room.pages)
-      page->send({{"type", "join"},
-                  {"room", room.code},
-                  {"tokens", {room.tokens[std::to_string(page->seat)]}},
-                  {"since", 0}});
+    for (auto& page : room.pages) page->join();
   } else if (type == "joined") {
     if (++room.joined == 4) room.pages[0]->send({{"type", "start"}, {"game", 1}});
   } else if (type == "started") {
-    if (!anyStarted) movesBegan = Clock::now();
-    anyStarted = true;
-    sendMove();
+    // Once every page has seen its game start, every seat sends at one pace, the
+    // seats spread evenly over one period rather than all at once.
+    if (++pagesStarted < pagesTotal) return;
+    movesBegan = Clock::now();
+    serverCpuAtMoves = serverUse().first;
+    long i = 0;
+    for (auto& r : rooms)
+      for (auto& page : r.pages)
+        page->wait(
+            std::chrono::microseconds(static_cast<long>(1e6 / config.rate * i++ / pagesTotal)));
   } else if (type == "move") {
-    auto now = Clock::now();
-    long n = m["n"];
-    int s = m["seat"], k = m["col"].get<int>() + 24 * m["row"].get<int>();
-    if (n < nextN) ++figures.duplicated;
-    if (n != nextN || k <= lastK[s]) ++figures.disordered;
-    nextN = std::max(nextN, n + 1);
-    lastK[s] = std::max(lastK[s], k);
-    ++figures.received;
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - room.sentAt[s][k]);
-    figures.latencyUs.push_back(static_cast<std::uint32_t>(us.count()));
-    if (++got == 4L * config.moves) finishPage();
+    ++figures.errors;
+    std::cerr << "a move not as the server writes them: " << text << "\n";
   } else if (type == "error") {
     ++figures.errors;
     std::cerr << "error: " << m.value("message", "") << "\n";
   }
 }
 
+void Page::onMove(long n, int s, int col, int row) {
+  auto now = Clock::now();
+  int k = col + 24 * row;
+  if (n < nextN) ++figures.duplicated;
+  if (n != nextN || k <= lastK[s]) ++figures.disordered;
+  nextN = std::max(nextN, n + 1);
+  lastK[s] = std::max(lastK[s], k);
+  ++figures.received;
+  if (k < 0 || k >= config.moves) {
+    ++figures.errors;
+  } else {
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - room.sentAt[s][k]);
+    figures.latencyUs.push_back(static_cast<std::uint32_t>(us.count()));
+  }
+  if (++got == 4L * config.moves) finishPage();
+}
+
+// Joins the room once both its code is known and this page's handshake is done.
+void Page::join() {
+  if (!open || room.code.empty()) return;
+  send({{"type", "join"},
+        {"room", room.code},
+        {"tokens", {room.tokens[std::to_string(seat)]}},
+        {"since", 0}});
+}
+
 void Page::sendMove() {
   if (sent == config.moves) return;
   int k = sent++;
   room.sentAt[seat][k] = Clock::now();
-  send({{"type", "move"},
-        {"game", 1},
-        {"seat", seat},
-        {"col", k % 24},
-        {"row", k / 24},
-        {"seq", k + 1}});
-  timer.expires_after(std::chrono::microseconds(static_cast<long>(1e6 / config.rate)));
+  char text[96];
+  std::snprintf(text, sizeof text,
+                "{\"type\":\"move\",\"game\":1,\"seat\":%d,\"col\":%d,\"row\":%d,\"seq\":%d}", seat,
+                k % 24, k / 24, k + 1);
+  send(std::string(text));
+  wait(std::chrono::microseconds(static_cast<long>(1e6 / config.rate)));
+}
+
+void Page::wait(std::chrono::microseconds pause) {
+  timer.expires_after(pause);
   timer.async_wait([self = shared_from_this()](beast::error_code ec) {
     if (!ec) self->sendMove();
   });
@@ -197,6 +272,64 @@ std::pair<double, long> serverUse() {
   return {ticks / sysconf(_SC_CLK_TCK), rss};
 }
 
+// Starts the server program on a free loopback port, its files in a fresh
+// folder; it ends with this program even when this one is killed.
+int serverOutput = -1;
+
+bool startServer(std::filesystem::path& folder) {
+  char name[] = "/tmp/spindrel-load-XXXXXX";
+  if (mkdtemp(name) == nullptr) return false;
+  folder = name;
+  std::string site = folder.string(), db = (folder / "rooms.db").string();
+  int out[2];
+  if (pipe(out) != 0) return false;
+  pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    execl(config.server.c_str(), config.server.c_str(), "--site", site.c_str(), "--db", db.c_str(),
+          "--port", "0", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  if (pid < 0) return false;
+  config.serverPid = pid;
+  std::string line;
+  char c;
+  while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+  serverOutput = out[0];  // kept open: the server writes to it again
+  auto colon = line.rfind(':');
+  if (line.rfind("listening on http://127.0.0.1:", 0) != 0 || colon == std::string::npos)
+    return false;
+  config.port = std::atoi(line.c_str() + colon + 1);
+  return config.port > 0;
+}
+
+// Ends the server that startServer started; false unless it ends well.
+bool stopServer(const std::filesystem::path& folder) {
+  if (config.server.empty()) return true;
+  int status = 0;
+  if (config.serverPid > 0) {
+    kill(config.serverPid, SIGTERM);
+    waitpid(config.serverPid, &status, 0);
+  }
+  if (serverOutput >= 0) close(serverOutput);
+  std::error_code ec;
+  if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+  bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!ok) std::printf("the server did not end well on SIGTERM (status %d)\n", status);
+  return ok;
+}
+
+double ownCpu() {
+  rusage use{};
+  getrusage(RUSAGE_SELF, &use);
+  return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+         static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -215,23 +348,29 @@ int main(int argc, char** argv) {
       config.timeout = static_cast<int>(v);
     else if (arg == "--rate")
       config.rate = std::min(v, 19.0);
+    else if (arg == "--server")
+      config.server = argv[i + 1];
   }
-  if (config.port == 0) {
-    std::cerr << "usage: spindrel-load --port PORT [--rooms 500] [--moves 100] [--rate 5]\n"
-                 "         [--server-pid PID] [--timeout 300]\n";
+  if ((config.port == 0) == config.server.empty()) {
+    std::cerr << "usage: spindrel-load (--server PROGRAM | --port PORT [--server-pid PID])\n"
+                 "         [--rooms 500] [--moves 100] [--rate 5] [--timeout 300]\n";
     return 2;
+  }
+  std::filesystem::path folder;
+  if (!config.server.empty() && !startServer(folder)) {
+    std::cerr << "spindrel-load: the server did not start\n";
+    stopServer(folder);
+    return 1;
   }
   rlimit limit;
   if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
   }
-  static asio::io_context io(1);  // outlives every page that stops it
-  ioPtr = &io;
   auto before = serverUse();
   tcp::endpoint server(asio::ip::make_address("127.0.0.1"),
                        static_cast<unsigned short>(config.port));
-  std::vector<Room> rooms(static_cast<std::size_t>(config.rooms));
+  rooms.resize(static_cast<std::size_t>(config.rooms));
   pagesTotal = 4L * config.rooms;
   for (std::size_t r = 0; r < rooms.size(); ++r) {
     rooms[r].sentAt.assign(5,
@@ -250,16 +389,34 @@ int main(int argc, char** argv) {
     if (!ec) timedOut = true, io.stop();
   });
   auto began = Clock::now();
+  movesBegan = began;
   io.run();
   double seconds = std::chrono::duration<double>(Clock::now() - movesBegan).count();
+  double allSeconds = std::chrono::duration<double>(Clock::now() - began).count();
   auto after = serverUse();
+  std::string load;
+  std::getline(std::ifstream("/proc/loadavg"), load);
+  // The server stopped while the pages are still connected, as a real one
+  // would be; then every connection and timer ended, and their handlers
+  // run, before the pages go.
+  draining = true;
+  bool serverOk = stopServer(folder);
+  for (auto& room : rooms)
+    for (auto& page : room.pages) {
+      beast::error_code ec;
+      page->ws.next_layer().close(ec);
+      page->timer.cancel();
+    }
+  deadline.cancel();
+  io.restart();
+  io.run();
   long expected = 16L * config.moves * config.rooms;
   auto& l = figures.latencyUs;
   std::sort(l.begin(), l.end());
   auto at = [&](double q) {
     return l.empty() ? 0.0 : l[static_cast<std::size_t>(q * (l.size() - 1))] / 1000.0;
   };
-  double cpu = after.first - before.first;
+  double cpu = after.first - serverCpuAtMoves;
   std::printf("rooms %d, pages %ld, moves sent %ld, copies expected %ld\n", config.rooms,
               pagesTotal, 4L * config.moves * config.rooms, expected);
   std::printf("received %ld, lost %ld, duplicated %ld, out of order %ld, errors %ld%s\n",
@@ -268,15 +425,17 @@ int main(int argc, char** argv) {
               timedOut ? ", TIMED OUT" : "");
   std::printf("relay latency median %.2f ms, p99 %.2f ms, max %.2f ms\n", at(0.5), at(0.99),
               at(1.0));
-  std::printf("moves %.0f/s in, %.0f/s out, over %.1f s (%.1f s in all)\n",
+  std::printf("moves %.0f/s in, %.0f/s out, over %.1f s (%.1f s with the rooms' setup)\n",
               4.0 * config.moves * config.rooms / seconds, figures.received / seconds, seconds,
-              std::chrono::duration<double>(Clock::now() - began).count());
+              allSeconds);
   if (config.serverPid != 0)
     std::printf(
         "server CPU %.1f s (%.0f%% of one core), memory %ld KiB -> %ld KiB (%.1f KiB a room)\n",
         cpu, 100 * cpu / seconds, before.second, after.second,
         static_cast<double>(after.second - before.second) / config.rooms);
-  bool ok = !timedOut && figures.received == expected && figures.duplicated == 0 &&
+  std::printf("load tool CPU %.1f s; machine load average (1, 5, 15 min) %s\n", ownCpu(),
+              load.substr(0, load.find(' ', load.find(' ', load.find(' ') + 1) + 1)).c_str());
+  bool ok = serverOk && !timedOut && figures.received == expected && figures.duplicated == 0 &&
             figures.disordered == 0 && figures.errors == 0;
   return ok ? 0 : 1;
 }

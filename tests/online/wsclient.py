@@ -1,62 +1,48 @@
 """A small WebSocket client over a plain socket, so the tests can send
 what no library would: binary frames, oversized ones, floods."""
-import base64
-import json
-import os
-import socket
-import struct
+import base64, json, os, socket, struct
 
 
 class Client:
-    def __init__(self, port, host="127.0.0.1", path="/ws", timeout=5.0):
-        self.sock = socket.create_connection((host, port), timeout=timeout)
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=5)
         key = base64.b64encode(os.urandom(16)).decode()
-        self.sock.sendall((f"GET {path} HTTP/1.1\r\nHost: {host}:{port}\r\nUpgrade: websocket\r\n"
+        self.sock.sendall((f"GET /ws HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nUpgrade: websocket\r\n"
                            f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\n"
                            "Sec-WebSocket-Version: 13\r\n\r\n").encode())
-        head = b""
-        while b"\r\n\r\n" not in head:
-            chunk = self.sock.recv(1)
-            if not chunk:
-                raise ConnectionError("closed during the handshake")
-            head += chunk
+        self.buffer = b""
+        while b"\r\n\r\n" not in self.buffer:
+            self._more()
+        head, _, self.buffer = self.buffer.partition(b"\r\n\r\n")
         if b" 101 " not in head.split(b"\r\n")[0]:
             raise ConnectionError(head.decode(errors="replace"))
-        self.buffer = b""
+
+    def _more(self):
+        chunk = self.sock.recv(65536)
+        if not chunk:
+            raise ConnectionError("closed")
+        self.buffer += chunk
 
     def send_frame(self, payload, opcode=1):
-        mask = os.urandom(4)
-        n = len(payload)
-        if n < 126:
-            head = struct.pack("!BB", 0x80 | opcode, 0x80 | n)
-        elif n < 65536:
-            head = struct.pack("!BBH", 0x80 | opcode, 0x80 | 126, n)
-        else:
-            head = struct.pack("!BBQ", 0x80 | opcode, 0x80 | 127, n)
-        masked = bytes(b ^ mask[i % 4] for i, b in enumerate(payload))
-        self.sock.sendall(head + mask + masked)
+        mask, n = os.urandom(4), len(payload)
+        head = struct.pack("!BB", 0x80 | opcode, 0x80 | n) if n < 126 else \
+            struct.pack("!BBH", 0x80 | opcode, 0x80 | 126, n)
+        self.sock.sendall(head + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(payload)))
 
     def send(self, message):
         self.send_frame((message if isinstance(message, str) else json.dumps(message)).encode())
 
     def _take(self, n):
         while len(self.buffer) < n:
-            chunk = self.sock.recv(65536)
-            if not chunk:
-                raise ConnectionError("closed")
-            self.buffer += chunk
+            self._more()
         out, self.buffer = self.buffer[:n], self.buffer[n:]
         return out
 
     def recv(self):
-        """The next message as a dict; ConnectionError once the server closed."""
+        """The next text message as a dict; ConnectionError once the server closed."""
         while True:
             b0, b1 = self._take(2)
-            n = b1 & 0x7F
-            if n == 126:
-                n = struct.unpack("!H", self._take(2))[0]
-            elif n == 127:
-                n = struct.unpack("!Q", self._take(8))[0]
+            n = struct.unpack("!H", self._take(2))[0] if b1 & 0x7F == 126 else b1 & 0x7F
             payload = self._take(n)
             if b0 & 0x0F == 8:
                 raise ConnectionError("closed by the server")
@@ -65,11 +51,7 @@ class Client:
 
     def expect(self, kind):
         """The next message but presence ones, which must be of kind."""
-        message = self.recv()
-        while message["type"] == "presence" and kind != "presence":
-            message = self.recv()
+        while (message := self.recv())["type"] == "presence" and kind != "presence":
+            pass
         assert message["type"] == kind, f"wanted {kind}, got {message}"
         return message
-
-    def close(self):
-        self.sock.close()

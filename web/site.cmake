@@ -33,8 +33,9 @@ foreach(rev ${SPINDREL_REVISIONS})
     ${CMAKE_SOURCE_DIR}/web/replay.html font.bmp ui.bmp nodes.bmp)
 endforeach()
 
-# The front page, and the replay scenarios beside the replay pages.
+# The front page, the game pages' full screen, and the replay scenarios beside the replay pages.
 configure_file(${CMAKE_SOURCE_DIR}/web/index.html ${SPINDREL_SITE_DIR}/index.html COPYONLY)
+configure_file(${CMAKE_SOURCE_DIR}/web/screen.js ${SPINDREL_SITE_DIR}/screen.js COPYONLY)
 file(GLOB SPINDREL_REPLAY_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/replay/*.replay)
 foreach(script ${SPINDREL_REPLAY_SCRIPTS})
   get_filename_component(name ${script} NAME)

@@ -39,28 +39,13 @@
     choices: null
   };
 
-  // Full screen shows the picture as large as fits, pixels kept square.
-  var canvas = $('canvas'), screen = $('screen');
-  function fit() {
-    if (document.fullscreenElement === screen) {
-      var scale = Math.min(innerWidth / canvas.width, innerHeight / canvas.height);
-      canvas.style.width = Math.floor(canvas.width * scale) + 'px';
-      canvas.style.height = Math.floor(canvas.height * scale) + 'px';
-    } else {
-      canvas.style.width = canvas.style.height = '';
-    }
-  }
-  document.addEventListener('fullscreenchange', fit);
-  addEventListener('resize', fit);
+  var canvas = $('canvas'), toggleFullscreen = window.spindrelScreen(canvas, $('screen'));
 
   window.Module = {
     canvas: canvas,
     noAudioDecoding: true,
     onRuntimeInitialized: function () {
-      Module.requestFullscreen = function () {
-        if (document.fullscreenElement) document.exitFullscreen();
-        else screen.requestFullscreen();
-      };
+      Module.requestFullscreen = toggleFullscreen;  // F (screen.js)
       S.ready = true;
       begin();
     }

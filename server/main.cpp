@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "log.h"
 #include "rooms.h"
 #include "session.h"
 
@@ -83,7 +84,11 @@ void sweep(asio::steady_timer& timer, server::Rooms& rooms, long limit) {
   timer.expires_after(std::chrono::seconds(std::min(limit, 60L)));
   timer.async_wait([&timer, &rooms, limit](boost::system::error_code ec) {
     if (ec) return;
-    rooms.removeIdle(limit);
+    try {
+      rooms.removeIdle(limit);
+    } catch (const std::exception& e) {
+      server::failureLog().note("", std::string("the idle sweep failed: ") + e.what());
+    }
     sweep(timer, rooms, limit);
   });
 }
@@ -126,7 +131,15 @@ int main(int argc, char** argv) {
                                                : bound.address().to_string();
     std::cout << "listening on http://" << host << ":" << bound.port() << "/" << std::endl;
     std::cout << rooms.size() << " rooms from the database" << std::endl;
-    io.run();
+    // A handler that throws loses its own work, never the server's.
+    for (;;) {
+      try {
+        io.run();
+        break;
+      } catch (const std::exception& e) {
+        server::failureLog().note("", std::string("a handler failed: ") + e.what());
+      }
+    }
   } catch (const std::exception& e) {
     std::cerr << "spindrel-server: " << e.what() << "\n";
     return 1;

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "log.h"
+
 namespace server {
 
 using nlohmann::json;
@@ -51,8 +53,6 @@ std::shared_ptr<const std::string> text(const json& m) {
   return std::make_shared<const std::string>(m.dump());
 }
 
-void fail(Peer& peer, const std::string& message) { peer.send(errorText(message)); }
-
 }  // namespace
 
 std::shared_ptr<const std::string> errorText(const std::string& message) {
@@ -72,31 +72,43 @@ Rooms::Rooms(Store& store, std::function<void(std::function<void()>)> post)
 
 void Rooms::handle(Peer& peer, const std::string& input) {
   json m = json::parse(input, nullptr, false);
-  if (m.is_discarded()) return fail(peer, "the message is not valid JSON");
-  if (!m.is_object()) return fail(peer, "the message is not a JSON object");
+  if (m.is_discarded()) return refuse(peer, "the message is not valid JSON");
+  if (!m.is_object()) return refuse(peer, "the message is not a JSON object");
   auto type = m.find("type");
   if (type == m.end() || !type->is_string())
-    return fail(peer, "the message has no \"type\" string");
+    return refuse(peer, "the message has no \"type\" string");
   const std::string& t = type->get_ref<const std::string&>();
-  if (t == "move") return move(peer, m);
-  // Anything but a move waits until the moves before it are stored and sent.
-  flush();
-  if (t == "create") return create(peer, m);
-  if (t == "join") return join(peer, m);
-  if (t == "start") return start(peer, m);
-  fail(peer, "unknown message type \"" + t.substr(0, 40) + "\"");
+  // Each handler changes the rooms only once nothing can throw any more: a
+  // failure leaves the rooms as they were, and the page is told.
+  try {
+    if (t == "move") return move(peer, m);
+    // Anything but a move waits until the moves before it are stored and sent.
+    flush();
+    if (t == "create") return create(peer, m);
+    if (t == "join") return join(peer, m);
+    if (t == "start") return start(peer, m);
+  } catch (const std::exception& e) {
+    failureLog().note(peer.where, "internal error on a message: " + std::string(e.what()));
+    return peer.send(errorText("the server failed on that message; try again later"));
+  }
+  refuse(peer, "unknown message type \"" + t.substr(0, 40) + "\"");
+}
+
+void Rooms::refuse(Peer& peer, const std::string& message) {
+  failureLog().note(peer.where, "refused: " + message);
+  peer.send(errorText(message));
 }
 
 void Rooms::create(Peer& peer, const json& m) {
   long long players;
   if (!intField(m, "players", 2, 4, players) || players == 3)
-    return fail(peer, "create: \"players\" must be 2 or 4");
+    return refuse(peer, "create: \"players\" must be 2 or 4");
   auto sense = m.find("sense");
   if (sense == m.end() || !sense->is_string() || (*sense != "ccw" && *sense != "cw"))
-    return fail(peer, "create: \"sense\" must be \"ccw\" or \"cw\"");
+    return refuse(peer, "create: \"sense\" must be \"ccw\" or \"cw\"");
   auto seats = m.find("seats");
   if (seats == m.end() || !seats->is_array() || seats->size() != 4)
-    return fail(peer, "create: \"seats\" must be a list of four seats");
+    return refuse(peer, "create: \"seats\" must be a list of four seats");
   json settings{{"players", players}, {"sense", *sense}, {"seats", json::array()}};
   StoredRoom r;
   r.code = randomHex();
@@ -105,28 +117,29 @@ void Rooms::create(Peer& peer, const json& m) {
   for (int seat = 1; seat <= 4; ++seat) {
     const json& s = (*seats)[seat - 1];
     std::string which = "create: seat " + std::to_string(seat);
-    if (!s.is_object()) return fail(peer, which + " is not an object");
+    if (!s.is_object()) return refuse(peer, which + " is not an object");
     auto kind = s.find("kind");
     if (kind == s.end() || !kind->is_string() || (*kind != "human" && *kind != "computer"))
-      return fail(peer, which + ": \"kind\" must be \"human\" or \"computer\"");
+      return refuse(peer, which + ": \"kind\" must be \"human\" or \"computer\"");
     long long strength = 1;
     if (s.contains("strength") && !intField(s, "strength", 1, 2, strength))
-      return fail(peer, which + ": \"strength\" must be 1 or 2");
+      return refuse(peer, which + ": \"strength\" must be 1 or 2");
     if (*kind == "computer" && !s.contains("strength"))
-      return fail(peer, which + ": a computer seat needs a \"strength\"");
+      return refuse(peer, which + ": a computer seat needs a \"strength\"");
     settings["seats"].push_back({{"kind", *kind}, {"strength", strength}});
     if (*kind == "human" && seat <= players) {
-      r.tokens[seat] = randomHex();
-      tokens[std::to_string(seat)] = r.tokens[seat];
+      std::string token = randomHex();
+      r.tokens[seat] = tokenDigest(token);
+      tokens[std::to_string(seat)] = token;
     }
   }
-  if (tokens.empty()) return fail(peer, "create: the game needs at least one human seat");
+  if (tokens.empty()) return refuse(peer, "create: the game needs at least one human seat");
   r.settings = settings.dump();
   r.lastUsed = now();
   try {
     store_.create(r);
   } catch (const std::exception&) {
-    return fail(peer, "create: the server could not store the room; try again later");
+    return refuse(peer, "create: the server could not store the room; try again later");
   }
   auto room = std::make_unique<Room>();
   room->stored = std::move(r);
@@ -137,23 +150,25 @@ void Rooms::create(Peer& peer, const json& m) {
 
 void Rooms::join(Peer& peer, const json& m) {
   auto code = m.find("room");
-  if (code == m.end() || !code->is_string()) return fail(peer, "join: \"room\" must be a string");
+  if (code == m.end() || !code->is_string()) return refuse(peer, "join: \"room\" must be a string");
   auto tokens = m.find("tokens");
   if (tokens == m.end() || !tokens->is_array())
-    return fail(peer, "join: \"tokens\" must be a list of strings");
+    return refuse(peer, "join: \"tokens\" must be a list of strings");
   long long since;
   if (!intField(m, "since", 0, 1LL << 40, since))
-    return fail(peer, "join: \"since\" must be a whole number from 0");
+    return refuse(peer, "join: \"since\" must be a whole number from 0");
   auto it = rooms_.find(code->get<std::string>());
-  if (it == rooms_.end()) return fail(peer, "join: there is no room with that code");
+  if (it == rooms_.end()) return refuse(peer, "join: there is no room with that code");
   Room& room = *it->second;
+  json settings = json::parse(room.stored.settings);
   std::vector<int> seats;
   for (const json& token : *tokens) {
-    if (!token.is_string()) return fail(peer, "join: \"tokens\" must be a list of strings");
+    if (!token.is_string()) return refuse(peer, "join: \"tokens\" must be a list of strings");
+    std::string digest = tokenDigest(token.get<std::string>());
     int found = 0;
     for (int seat = 1; seat <= 4; ++seat)
-      if (!room.stored.tokens[seat].empty() && room.stored.tokens[seat] == token) found = seat;
-    if (found == 0) return fail(peer, "join: a token is not one of this room's seats");
+      if (!room.stored.tokens[seat].empty() && room.stored.tokens[seat] == digest) found = seat;
+    if (found == 0) return refuse(peer, "join: a token is not one of this room's seats");
     if (std::find(seats.begin(), seats.end(), found) == seats.end()) seats.push_back(found);
   }
   std::sort(seats.begin(), seats.end());
@@ -163,7 +178,8 @@ void Rooms::join(Peer& peer, const json& m) {
     Peer* old = room.holder[seat];
     if (old != nullptr) {
       old->seats.erase(std::remove(old->seats.begin(), old->seats.end(), seat), old->seats.end());
-      fail(*old, "seat " + std::to_string(seat) + " was taken by another page with its link");
+      old->send(
+          errorText("seat " + std::to_string(seat) + " was taken by another page with its link"));
     }
     room.holder[seat] = &peer;
   }
@@ -177,7 +193,7 @@ void Rooms::join(Peer& peer, const json& m) {
   peer.send(text(json{{"type", "joined"},
                       {"room", room.stored.code},
                       {"seats", seats},
-                      {"settings", json::parse(room.stored.settings)},
+                      {"settings", std::move(settings)},
                       {"game", room.stored.game},
                       {"seed", room.stored.seed},
                       {"present", present(room)},
@@ -197,16 +213,17 @@ void Rooms::join(Peer& peer, const json& m) {
 void Rooms::start(Peer& peer, const json& m) {
   long long game;
   if (!intField(m, "game", 1, 1LL << 40, game))
-    return fail(peer, "start: \"game\" must be a whole number from 1");
+    return refuse(peer, "start: \"game\" must be a whole number from 1");
   if (peer.room == nullptr || peer.seats.empty())
-    return fail(peer, "start: only a page that holds a seat can start a game");
+    return refuse(peer, "start: only a page that holds a seat can start a game");
   Room& room = *peer.room;
   if (game != room.stored.game + 1)
-    return fail(peer, "start: game " + std::to_string(game) +
-                          (game <= room.stored.game ? " has already started" : " is not the next"));
+    return refuse(peer,
+                  "start: game " + std::to_string(game) +
+                      (game <= room.stored.game ? " has already started" : " is not the next"));
   for (int seat = 1; seat <= room.stored.players; ++seat)
     if (!room.stored.tokens[seat].empty() && room.holder[seat] == nullptr)
-      return fail(peer, "start: seat " + std::to_string(seat) + " has no page yet");
+      return refuse(peer, "start: seat " + std::to_string(seat) + " has no page yet");
   unsigned char bytes[4];
   osRandom(bytes, sizeof bytes);
   StoredRoom next = room.stored;
@@ -218,7 +235,7 @@ void Rooms::start(Peer& peer, const json& m) {
   try {
     store_.start(next);
   } catch (const std::exception&) {
-    return fail(peer, "start: the server could not store the game; try again later");
+    return refuse(peer, "start: the server could not store the game; try again later");
   }
   room.stored = std::move(next);
   room.committed = 0;
@@ -229,22 +246,22 @@ void Rooms::start(Peer& peer, const json& m) {
 void Rooms::move(Peer& peer, const json& m) {
   long long game, seat, col, row, seq;
   if (!intField(m, "game", 0, 1LL << 40, game))
-    return fail(peer, "move: \"game\" must be a whole number");
-  if (!intField(m, "seat", 1, 4, seat)) return fail(peer, "move: \"seat\" must be 1 to 4");
+    return refuse(peer, "move: \"game\" must be a whole number");
+  if (!intField(m, "seat", 1, 4, seat)) return refuse(peer, "move: \"seat\" must be 1 to 4");
   if (!intField(m, "col", 0, 23, col) || !intField(m, "row", 0, 23, row))
-    return fail(peer, "move: \"col\" and \"row\" must be 0 to 23");
+    return refuse(peer, "move: \"col\" and \"row\" must be 0 to 23");
   if (!intField(m, "seq", 1, 1LL << 50, seq))
-    return fail(peer, "move: \"seq\" must be a whole number from 1");
+    return refuse(peer, "move: \"seq\" must be a whole number from 1");
   Room* room = peer.room;
   if (room == nullptr || room->holder[seat] != &peer)
-    return fail(peer, "move: this page does not hold seat " + std::to_string(seat));
+    return refuse(peer, "move: this page does not hold seat " + std::to_string(seat));
   StoredRoom& r = room->stored;
   if (r.game == 0 || game != r.game)
-    return fail(peer, "move: game " + std::to_string(game) + " is not the room's current game");
+    return refuse(peer, "move: game " + std::to_string(game) + " is not the room's current game");
   if (seq <= r.lastSeq[seat])
-    return fail(peer, "move: seq " + std::to_string(seq) + " of seat " + std::to_string(seat) +
-                          " was already taken (the last was " + std::to_string(r.lastSeq[seat]) +
-                          ")");
+    return refuse(peer, "move: seq " + std::to_string(seq) + " of seat " + std::to_string(seat) +
+                            " was already taken (the last was " + std::to_string(r.lastSeq[seat]) +
+                            ")");
   pending_.push_back({room, peer.self(), r.lastSeq[seat]});
   r.lastSeq[seat] = seq;
   r.moves.push_back({static_cast<std::uint8_t>(seat), static_cast<std::uint8_t>(col),
@@ -261,29 +278,27 @@ void Rooms::flush() {
   if (pending_.empty()) return;
   std::vector<Pending> batch;
   batch.swap(pending_);
-  bool ok = store_.begin();
+  std::vector<NewMove> rows;
+  std::unordered_map<Room*, std::size_t> stored;  // by room: the moves stored with the batch's
   for (auto& p : batch) {
-    Room& room = *p.room;
-    if (!ok) break;
-    p.n = ++room.committed;
-    ok = store_.addMove(room.stored, static_cast<int>(room.committed),
-                        room.stored.lastSeq[room.stored.moves[room.committed - 1].seat]);
+    auto& n = stored.try_emplace(p.room, p.room->committed).first->second;
+    p.n = ++n;
+    const StoredRoom& r = p.room->stored;
+    // lastSeq holds the newest seq; each move's own seq is not needed again.
+    rows.push_back({&r, p.n, r.lastSeq[r.moves[p.n - 1].seat]});
   }
-  // lastSeq holds the newest seq; each move's own seq is not needed again.
-  ok = ok && store_.commit();
-  if (!ok) {
-    store_.rollback();
+  if (!store_.addMoves(rows)) {
     for (auto p = batch.rbegin(); p != batch.rend(); ++p) {
       StoredRoom& r = p->room->stored;
       r.lastSeq[r.moves.back().seat] = p->previousSeq;
       r.moves.pop_back();
-      if (p->room->committed > r.moves.size()) p->room->committed = r.moves.size();
       if (auto sender = p->sender.lock())
-        fail(*sender, "move: the server could not store the move; send it again");
+        refuse(*sender, "move: the server could not store the move; send it again");
     }
     return;
   }
   for (const auto& p : batch) {
+    p.room->committed = p.n;
     const Move& mv = p.room->stored.moves[p.n - 1];
     broadcast(*p.room, json{{"type", "move"},
                             {"game", p.room->stored.game},
@@ -305,7 +320,10 @@ void Rooms::leave(Peer& peer) {
   peer.seats.clear();
   room->stored.lastUsed = now();
   store_.touch(room->stored.code, room->stored.lastUsed);
-  if (hadSeats) sendPresence(*room);
+  if (!hadSeats) return;
+  if (broadcasting_ == 0) return sendPresence(*room);
+  if (std::find(presenceDue_.begin(), presenceDue_.end(), room) == presenceDue_.end())
+    presenceDue_.push_back(room);
 }
 
 void Rooms::removeIdle(std::int64_t limitSeconds) {
@@ -313,7 +331,14 @@ void Rooms::removeIdle(std::int64_t limitSeconds) {
   std::int64_t t = now();
   for (auto it = rooms_.begin(); it != rooms_.end();) {
     if (it->second->pages.empty() && t - it->second->stored.lastUsed > limitSeconds) {
-      store_.remove(it->first);
+      try {
+        store_.remove(it->first);
+      } catch (const std::exception& e) {
+        // The room stays, in memory and on disk, for the next sweep.
+        failureLog().note("", "the idle sweep could not remove a room: " + std::string(e.what()));
+        ++it;
+        continue;
+      }
       it = rooms_.erase(it);
     } else {
       ++it;
@@ -321,9 +346,25 @@ void Rooms::removeIdle(std::int64_t limitSeconds) {
   }
 }
 
+// Sends to the pages of the room as they were when the message was made. A
+// page that a send closes leaves the room at once, so no later send reaches
+// it, and the presence its leaving changed goes out once the message has
+// reached every other page.
 void Rooms::broadcast(Room& room, const json& m) {
   auto shared = text(m);
-  for (Peer* page : room.pages) page->send(shared);
+  std::vector<std::shared_ptr<Peer>> pages;
+  pages.reserve(room.pages.size());
+  for (Peer* page : room.pages)
+    if (auto alive = page->self().lock()) pages.push_back(std::move(alive));
+  ++broadcasting_;
+  for (const auto& page : pages)
+    if (page->room == &room) page->send(shared);
+  if (--broadcasting_ > 0) return;
+  while (!presenceDue_.empty()) {
+    Room* due = presenceDue_.front();
+    presenceDue_.erase(presenceDue_.begin());
+    sendPresence(*due);
+  }
 }
 
 json Rooms::present(const Room& room) const {

@@ -25,6 +25,7 @@ class Peer {
   virtual std::weak_ptr<Peer> self() = 0;
   Room* room = nullptr;
   std::vector<int> seats;  // the seats this page holds in its room
+  std::string where;       // the page's network, for the failure log
 };
 
 struct Room {
@@ -59,6 +60,7 @@ class Rooms {
   void move(Peer& peer, const nlohmann::json& m);
   void broadcast(Room& room, const nlohmann::json& m);
   void sendPresence(Room& room);
+  void refuse(Peer& peer, const std::string& message);
   nlohmann::json present(const Room& room) const;
 
   Store& store_;
@@ -66,6 +68,11 @@ class Rooms {
   std::unordered_map<std::string, std::unique_ptr<Room>> rooms_;
   std::vector<Pending> pending_;
   bool flushPosted_ = false;
+  // A send may close a page, and its leaving must not reach the pages still
+  // to be sent to in the middle of the message: while a broadcast runs, the
+  // rooms whose presence changed wait here until it ends.
+  int broadcasting_ = 0;
+  std::vector<Room*> presenceDue_;
 };
 
 // The error message a page gets.

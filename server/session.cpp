@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "http.h"
+#include "log.h"
 
 namespace server {
 
@@ -32,19 +33,34 @@ constexpr std::size_t kQueueMax = 4096;  // messages waiting for a slow page
 
 // Keeps a connection counted against its address while any part of it lives.
 struct Counted {
-  Counted(AddressCounts& counts, std::string address, int limit)
-      : counts(counts), address(std::move(address)), allowed(counts.add(this->address, limit)) {}
+  Counted(AddressCounts& counts, const boost::asio::ip::address& from, int limit)
+      : counts(counts),
+        address(from.to_string()),
+        where(network(from)),
+        allowed(counts.add(address, limit)) {}
   ~Counted() { counts.remove(address); }
   AddressCounts& counts;
   std::string address;
+  std::string where;  // the address's network, all the log ever names
   bool allowed;
 };
+
+// Why a connection ended, or nothing when it ended as it should: the page
+// closed it, or it closed after an answer.
+std::optional<std::string> failure(const beast::error_code& ec) {
+  if (ec == websocket::error::closed || ec == http::error::end_of_stream ||
+      ec == boost::asio::error::operation_aborted)
+    return std::nullopt;
+  return ec.message();
+}
 
 class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
  public:
   WsSession(tcp::socket socket, Rooms& rooms, const Limits& limits,
             std::shared_ptr<Counted> counted)
-      : ws_(std::move(socket)), rooms_(rooms), limits_(limits), counted_(std::move(counted)) {}
+      : ws_(std::move(socket)), rooms_(rooms), limits_(limits), counted_(std::move(counted)) {
+    where = counted_->where;
+  }
 
   void run(http::request<http::string_body> request) {
     ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
@@ -52,8 +68,9 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
     // beyond this the connection is closed.
     ws_.read_message_max(64 * 1024);
     ws_.async_accept(request, [self = shared_from_this()](beast::error_code ec) {
-      if (ec) return;
+      if (ec) return self->dropped("WebSocket handshake: " + ec.message());
       if (!self->counted_->allowed) {
+        self->dropped("too many connections from one address");
         self->send(errorText("too many connections from your address"));
         self->closeAfterWrites_ = true;
         return;
@@ -64,7 +81,10 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
 
   void send(std::shared_ptr<const std::string> text) override {
     if (closed_) return;
-    if (queue_.size() >= kQueueMax) return close(websocket::close_code::policy_error);
+    if (queue_.size() >= kQueueMax) {
+      dropped("the page did not read its messages (" + std::to_string(kQueueMax) + " waiting)");
+      return close(websocket::close_code::policy_error);
+    }
     queue_.push_back(std::move(text));
     if (queue_.size() == 1) write();
   }
@@ -79,17 +99,22 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
   }
 
   void onRead(beast::error_code ec) {
-    if (ec) return close(websocket::close_code::normal, false);
+    if (ec) {
+      if (auto why = failure(ec); why && !closed_) dropped("reading: " + *why);
+      return close(websocket::close_code::normal, false);
+    }
     if (closed_) return;
     auto t = std::chrono::steady_clock::now();
     recent_.push_back(t);
     while (!recent_.empty() && t - recent_.front() >= std::chrono::seconds(1)) recent_.pop_front();
-    if (recent_.size() > static_cast<std::size_t>(limits_.perSecond))
+    if (recent_.size() > static_cast<std::size_t>(limits_.perSecond)) {
+      dropped("more than " + std::to_string(limits_.perSecond) + " messages in a second");
       return close(websocket::close_code::policy_error);
+    }
     if (!ws_.got_text()) {
-      send(errorText("binary frames are not accepted; send JSON text"));
+      refuse("binary frames are not accepted; send JSON text");
     } else if (buffer_.size() > kMessageMax) {
-      send(errorText("the message is over 4 KiB"));
+      refuse("the message is over 4 KiB");
     } else {
       rooms_.handle(*this, beast::buffers_to_string(buffer_.data()));
     }
@@ -101,12 +126,22 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
     ws_.text(true);
     ws_.async_write(boost::asio::buffer(*queue_.front()),
                     [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                      if (ec) return self->close(websocket::close_code::normal, false);
+                      if (ec) {
+                        if (auto why = failure(ec); why && !self->closed_)
+                          self->dropped("writing: " + *why);
+                        return self->close(websocket::close_code::normal, false);
+                      }
                       self->queue_.pop_front();
                       if (self->closed_) return;
                       if (!self->queue_.empty()) return self->write();
                       if (self->closeAfterWrites_) self->close(websocket::close_code::policy_error);
                     });
+  }
+
+  void dropped(const std::string& why) { failureLog().note(where, "connection dropped: " + why); }
+  void refuse(const std::string& message) {
+    failureLog().note(where, "refused: " + message);
+    send(errorText(message));
   }
 
   // Leaves the room; sends a close frame when the connection still works.
@@ -141,7 +176,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     stream_.expires_after(std::chrono::seconds(30));
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                       if (!ec) self->onRequest();
+                       if (!ec) return self->onRequest();
+                       if (auto why = failure(ec))
+                         failureLog().note(self->counted_->where, "HTTP request: " + *why);
                      });
   }
 
@@ -156,7 +193,10 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       return;
     }
     bool keepAlive = request.keep_alive();
-    if (!counted_->allowed) return answer(http::status::too_many_requests, "too many connections");
+    if (!counted_->allowed) {
+      failureLog().note(counted_->where, "HTTP refused: too many connections from one address");
+      return answer(http::status::too_many_requests, "too many connections");
+    }
     if (request.method() != http::verb::get && request.method() != http::verb::head) {
       return answer(http::status::method_not_allowed, "only GET and HEAD", keepAlive);
     }
@@ -223,8 +263,7 @@ void startSession(tcp::socket socket, Rooms& rooms, const Limits& limits, Addres
   if (ec) return;
   // A move is a few dozen bytes: send it at once, not with the next one.
   socket.set_option(tcp::no_delay(true), ec);
-  auto counted =
-      std::make_shared<Counted>(counts, endpoint.address().to_string(), limits.perAddress);
+  auto counted = std::make_shared<Counted>(counts, endpoint.address(), limits.perAddress);
   std::make_shared<HttpSession>(std::move(socket), rooms, limits, std::move(counted))->read();
 }
 

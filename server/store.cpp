@@ -1,13 +1,19 @@
 #include "store.h"
 
-#include <sqlite3.h>
+#include <SQLiteCpp/Transaction.h>
+#include <openssl/evp.h>
 
 #include <map>
 #include <stdexcept>
 
+#include "log.h"
+
 namespace server {
 
 namespace {
+// Version 1: seats keep the digest of their token, not the token.
+constexpr int kVersion = 1;
+
 const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS rooms (code TEXT PRIMARY KEY, settings TEXT NOT NULL,
   players INTEGER NOT NULL, game INTEGER NOT NULL, seed INTEGER NOT NULL,
@@ -19,188 +25,211 @@ CREATE TABLE IF NOT EXISTS moves (room TEXT NOT NULL, game INTEGER NOT NULL, n I
   PRIMARY KEY (room, game, n)) WITHOUT ROWID;
 )";
 
-void bindText(sqlite3_stmt* s, int i, const std::string& text) {
-  sqlite3_bind_text(s, i, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-std::string columnText(sqlite3_stmt* s, int i) {
-  const unsigned char* text = sqlite3_column_text(s, i);
-  return text ? reinterpret_cast<const char*>(text) : "";
+// Runs a statement made for one use after another: the bindings go after it.
+void run(SQLite::Statement& s) {
+  s.exec();
+  s.reset();
+  s.clearBindings();
 }
 }  // namespace
 
-Store::Store(const std::string& path) {
-  if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
-    std::string why = sqlite3_errmsg(db_);
-    sqlite3_close(db_);
-    throw std::runtime_error("cannot open the database " + path + ": " + why);
+std::string tokenDigest(const std::string& token) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_Digest(token.data(), token.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+    throw std::runtime_error("no SHA-256 from libcrypto");
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < size; ++i) {
+    hex += digits[digest[i] >> 4];
+    hex += digits[digest[i] & 15];
   }
-  sqlite3_busy_timeout(db_, 5000);
-  exec("PRAGMA journal_mode=WAL");
+  return hex;
+}
+
+namespace {
+// The file with its settings and tables, before any statement is made on it.
+SQLite::Database open(const std::string& path) {
+  SQLite::Database db(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, 5000);
+  db.exec("PRAGMA journal_mode=WAL");
   // In WAL mode NORMAL keeps every commit through a crash of the server;
   // only a crash of the whole machine may lose the last ones.
-  exec("PRAGMA synchronous=NORMAL");
+  db.exec("PRAGMA synchronous=NORMAL");
   // The hot pages of every busy room stay in memory rather than being read
   // again from the log for each commit.
-  exec("PRAGMA cache_size=-16384");
-  exec(kSchema);
-  insertMove_ = prepare("INSERT INTO moves VALUES (?, ?, ?, ?, ?, ?)");
-  updateSeat_ = prepare("UPDATE seats SET last_seq = ? WHERE room = ? AND seat = ?");
-  touch_ = prepare("UPDATE rooms SET last_used = ? WHERE code = ?");
+  db.exec("PRAGMA cache_size=-16384");
+  // What is deleted is overwritten, so that no old token lingers in the file.
+  db.exec("PRAGMA secure_delete=ON");
+  db.exec(kSchema);
+  return db;
+}
+}  // namespace
+
+Store::Store(const std::string& path)
+    : db_(open(path)),
+      insertMove_(db_, "INSERT INTO moves VALUES (?, ?, ?, ?, ?, ?)"),
+      updateSeat_(db_, "UPDATE seats SET last_seq = ? WHERE room = ? AND seat = ?"),
+      touch_(db_, "UPDATE rooms SET last_used = ? WHERE code = ?") {
+  upgrade();
 }
 
-Store::~Store() {
-  sqlite3_finalize(insertMove_);
-  sqlite3_finalize(updateSeat_);
-  sqlite3_finalize(touch_);
-  sqlite3_close(db_);
-}
-
-void Store::exec(const char* sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-    std::string why = error ? error : "unknown";
-    sqlite3_free(error);
-    throw std::runtime_error("database: " + why);
+// A file of an earlier version kept the tokens themselves: each becomes its
+// digest, then the file is rebuilt and its log emptied, so that no copy of a
+// token is left in free pages or in the log.
+void Store::upgrade() {
+  int version = db_.execAndGet("PRAGMA user_version").getInt();
+  if (version >= kVersion) return;
+  {
+    SQLite::Transaction transaction(db_);
+    struct Seat {
+      std::string room;
+      int seat;
+      std::string token;
+    };
+    std::vector<Seat> seats;
+    SQLite::Statement read(db_, "SELECT room, seat, token FROM seats");
+    while (read.executeStep())
+      seats.push_back({read.getColumn(0).getString(), read.getColumn(1).getInt(),
+                       read.getColumn(2).getString()});
+    SQLite::Statement write(db_, "UPDATE seats SET token = ? WHERE room = ? AND seat = ?");
+    for (const Seat& s : seats) {
+      write.bind(1, tokenDigest(s.token));
+      write.bind(2, s.room);
+      write.bind(3, s.seat);
+      run(write);
+    }
+    db_.exec("PRAGMA user_version=" + std::to_string(kVersion));
+    transaction.commit();
   }
-}
-
-sqlite3_stmt* Store::prepare(const char* sql) {
-  sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK)
-    throw std::runtime_error(std::string("database: ") + sqlite3_errmsg(db_));
-  return s;
-}
-
-bool Store::run(sqlite3_stmt* s) {
-  int rc = sqlite3_step(s);
-  sqlite3_reset(s);
-  sqlite3_clear_bindings(s);
-  return rc == SQLITE_DONE;
+  db_.exec("VACUUM");
+  db_.exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
 void Store::load(const std::function<void(StoredRoom&&)>& each) {
   std::map<std::string, StoredRoom> rooms;
-  sqlite3_stmt* s = prepare("SELECT code, settings, players, game, seed, last_used FROM rooms");
-  while (sqlite3_step(s) == SQLITE_ROW) {
+  SQLite::Statement s(db_, "SELECT code, settings, players, game, seed, last_used FROM rooms");
+  while (s.executeStep()) {
     StoredRoom r;
-    r.code = columnText(s, 0);
-    r.settings = columnText(s, 1);
-    r.players = sqlite3_column_int(s, 2);
-    r.game = sqlite3_column_int(s, 3);
-    r.seed = static_cast<std::uint32_t>(sqlite3_column_int64(s, 4));
-    r.lastUsed = sqlite3_column_int64(s, 5);
+    r.code = s.getColumn(0).getString();
+    r.settings = s.getColumn(1).getString();
+    r.players = s.getColumn(2).getInt();
+    r.game = s.getColumn(3).getInt();
+    r.seed = static_cast<std::uint32_t>(s.getColumn(4).getInt64());
+    r.lastUsed = s.getColumn(5).getInt64();
     rooms[r.code] = std::move(r);
   }
-  sqlite3_finalize(s);
-  s = prepare("SELECT room, seat, token, last_seq FROM seats");
-  while (sqlite3_step(s) == SQLITE_ROW) {
-    auto it = rooms.find(columnText(s, 0));
-    int seat = sqlite3_column_int(s, 1);
+  SQLite::Statement seats(db_, "SELECT room, seat, token, last_seq FROM seats");
+  while (seats.executeStep()) {
+    auto it = rooms.find(seats.getColumn(0).getString());
+    int seat = seats.getColumn(1).getInt();
     if (it == rooms.end() || seat < 1 || seat > 4) continue;
-    it->second.tokens[seat] = columnText(s, 2);
-    it->second.lastSeq[seat] = sqlite3_column_int64(s, 3);
+    it->second.tokens[seat] = seats.getColumn(2).getString();
+    it->second.lastSeq[seat] = seats.getColumn(3).getInt64();
   }
-  sqlite3_finalize(s);
-  s = prepare(
-      "SELECT m.room, m.seat, m.col, m.row FROM moves m JOIN rooms r ON m.room = r.code "
-      "AND m.game = r.game ORDER BY m.room, m.n");
-  while (sqlite3_step(s) == SQLITE_ROW) {
-    auto it = rooms.find(columnText(s, 0));
+  SQLite::Statement moves(db_,
+                          "SELECT m.room, m.seat, m.col, m.row FROM moves m JOIN rooms r ON "
+                          "m.room = r.code AND m.game = r.game ORDER BY m.room, m.n");
+  while (moves.executeStep()) {
+    auto it = rooms.find(moves.getColumn(0).getString());
     if (it == rooms.end()) continue;
-    it->second.moves.push_back({static_cast<std::uint8_t>(sqlite3_column_int(s, 1)),
-                                static_cast<std::uint8_t>(sqlite3_column_int(s, 2)),
-                                static_cast<std::uint8_t>(sqlite3_column_int(s, 3))});
+    it->second.moves.push_back({static_cast<std::uint8_t>(moves.getColumn(1).getInt()),
+                                static_cast<std::uint8_t>(moves.getColumn(2).getInt()),
+                                static_cast<std::uint8_t>(moves.getColumn(3).getInt())});
   }
-  sqlite3_finalize(s);
   for (auto& [code, room] : rooms) each(std::move(room));
 }
 
 void Store::create(const StoredRoom& r) {
-  exec("BEGIN");
-  sqlite3_stmt* s = prepare("INSERT INTO rooms VALUES (?, ?, ?, ?, ?, ?)");
-  bindText(s, 1, r.code);
-  bindText(s, 2, r.settings);
-  sqlite3_bind_int(s, 3, r.players);
-  sqlite3_bind_int(s, 4, r.game);
-  sqlite3_bind_int64(s, 5, r.seed);
-  sqlite3_bind_int64(s, 6, r.lastUsed);
-  bool ok = run(s);
-  sqlite3_finalize(s);
-  s = prepare("INSERT INTO seats VALUES (?, ?, ?, 0)");
-  for (int seat = 1; seat <= 4 && ok; ++seat) {
-    if (r.tokens[seat].empty()) continue;
-    bindText(s, 1, r.code);
-    sqlite3_bind_int(s, 2, seat);
-    bindText(s, 3, r.tokens[seat]);
-    ok = run(s);
+  SQLite::Transaction transaction(db_);
+  SQLite::Statement room(db_, "INSERT INTO rooms VALUES (?, ?, ?, ?, ?, ?)");
+  room.bind(1, r.code);
+  room.bind(2, r.settings);
+  room.bind(3, r.players);
+  room.bind(4, r.game);
+  room.bind(5, static_cast<std::int64_t>(r.seed));
+  room.bind(6, static_cast<std::int64_t>(r.lastUsed));
+  room.exec();
+  SQLite::Statement seat(db_, "INSERT INTO seats VALUES (?, ?, ?, 0)");
+  for (int n = 1; n <= 4; ++n) {
+    if (r.tokens[n].empty()) continue;
+    seat.bind(1, r.code);
+    seat.bind(2, n);
+    seat.bind(3, r.tokens[n]);
+    run(seat);
   }
-  sqlite3_finalize(s);
-  if (!ok) {
-    exec("ROLLBACK");
-    throw std::runtime_error("database: cannot store a new room");
-  }
-  exec("COMMIT");
+  transaction.commit();
 }
 
 void Store::start(const StoredRoom& r) {
-  exec("BEGIN");
-  sqlite3_stmt* s = prepare("UPDATE rooms SET game = ?, seed = ?, last_used = ? WHERE code = ?");
-  sqlite3_bind_int(s, 1, r.game);
-  sqlite3_bind_int64(s, 2, r.seed);
-  sqlite3_bind_int64(s, 3, r.lastUsed);
-  bindText(s, 4, r.code);
-  bool ok = run(s);
-  sqlite3_finalize(s);
-  s = prepare("DELETE FROM moves WHERE room = ? AND game < ?");
-  bindText(s, 1, r.code);
-  sqlite3_bind_int(s, 2, r.game);
-  ok = ok && run(s);
-  sqlite3_finalize(s);
-  if (!ok) {
-    exec("ROLLBACK");
-    throw std::runtime_error("database: cannot start a game");
-  }
-  exec("COMMIT");
-}
-
-void Store::touch(const std::string& code, std::int64_t when) {
-  sqlite3_bind_int64(touch_, 1, when);
-  bindText(touch_, 2, code);
-  run(touch_);
+  SQLite::Transaction transaction(db_);
+  SQLite::Statement room(db_, "UPDATE rooms SET game = ?, seed = ?, last_used = ? WHERE code = ?");
+  room.bind(1, r.game);
+  room.bind(2, static_cast<std::int64_t>(r.seed));
+  room.bind(3, static_cast<std::int64_t>(r.lastUsed));
+  room.bind(4, r.code);
+  room.exec();
+  SQLite::Statement old(db_, "DELETE FROM moves WHERE room = ? AND game < ?");
+  old.bind(1, r.code);
+  old.bind(2, r.game);
+  old.exec();
+  transaction.commit();
 }
 
 void Store::remove(const std::string& code) {
-  exec("BEGIN");
+  SQLite::Transaction transaction(db_);
   for (const char* sql : {"DELETE FROM moves WHERE room = ?", "DELETE FROM seats WHERE room = ?",
                           "DELETE FROM rooms WHERE code = ?"}) {
-    sqlite3_stmt* s = prepare(sql);
-    bindText(s, 1, code);
-    run(s);
-    sqlite3_finalize(s);
+    SQLite::Statement s(db_, sql);
+    s.bind(1, code);
+    s.exec();
   }
-  exec("COMMIT");
+  transaction.commit();
 }
 
-bool Store::begin() { return sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK; }
-bool Store::commit() { return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK; }
-void Store::rollback() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
+bool Store::addMoves(const std::vector<NewMove>& moves) {
+  try {
+    SQLite::Transaction transaction(db_);
+    for (const NewMove& m : moves) {
+      const StoredRoom& r = *m.room;
+      const Move& move = r.moves[m.n - 1];
+      insertMove_.bind(1, r.code);
+      insertMove_.bind(2, r.game);
+      insertMove_.bind(3, static_cast<std::int64_t>(m.n));
+      insertMove_.bind(4, move.seat);
+      insertMove_.bind(5, move.col);
+      insertMove_.bind(6, move.row);
+      run(insertMove_);
+      updateSeat_.bind(1, static_cast<std::int64_t>(m.seq));
+      updateSeat_.bind(2, r.code);
+      updateSeat_.bind(3, move.seat);
+      run(updateSeat_);
+      touch_.bind(1, static_cast<std::int64_t>(r.lastUsed));
+      touch_.bind(2, r.code);
+      run(touch_);
+    }
+    transaction.commit();
+    return true;
+  } catch (const std::exception& e) {
+    // A statement that threw is still bound: it starts afresh next time.
+    for (SQLite::Statement* s : {&insertMove_, &updateSeat_, &touch_}) {
+      s->tryReset();
+      s->clearBindings();
+    }
+    failureLog().note("", "moves not stored: " + std::string(e.what()));
+    return false;
+  }
+}
 
-bool Store::addMove(const StoredRoom& r, int n, long long seq) {
-  const Move& m = r.moves[n - 1];
-  bindText(insertMove_, 1, r.code);
-  sqlite3_bind_int(insertMove_, 2, r.game);
-  sqlite3_bind_int(insertMove_, 3, n);
-  sqlite3_bind_int(insertMove_, 4, m.seat);
-  sqlite3_bind_int(insertMove_, 5, m.col);
-  sqlite3_bind_int(insertMove_, 6, m.row);
-  if (!run(insertMove_)) return false;
-  sqlite3_bind_int64(updateSeat_, 1, seq);
-  bindText(updateSeat_, 2, r.code);
-  sqlite3_bind_int(updateSeat_, 3, m.seat);
-  if (!run(updateSeat_)) return false;
-  sqlite3_bind_int64(touch_, 1, r.lastUsed);
-  bindText(touch_, 2, r.code);
-  return run(touch_);
+void Store::touch(const std::string& code, std::int64_t when) {
+  try {
+    touch_.bind(1, static_cast<std::int64_t>(when));
+    touch_.bind(2, code);
+    run(touch_);
+  } catch (const std::exception& e) {
+    touch_.tryReset();
+    touch_.clearBindings();
+    failureLog().note("", "a room's last use not stored: " + std::string(e.what()));
+  }
 }
 
 }  // namespace server

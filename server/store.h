@@ -1,15 +1,16 @@
 // The rooms on disk: one SQLite file in write-ahead-log mode. A move is in
-// the file before any page hears of it.
+// the file before any page hears of it. A seat's token is kept only as its
+// SHA-256 digest, so a copy of the file gives no seat away.
 #pragma once
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace server {
 
@@ -21,7 +22,7 @@ struct StoredRoom {
   std::string code;
   std::string settings;  // the room's settings as JSON
   int players = 2;
-  std::array<std::string, 5> tokens;  // by seat 1..4; empty for no human seat
+  std::array<std::string, 5> tokens;  // by seat 1..4: the token's digest; empty for no human seat
   std::array<long long, 5> lastSeq{};
   int game = 0;
   std::uint32_t seed = 0;
@@ -29,32 +30,34 @@ struct StoredRoom {
   std::int64_t lastUsed = 0;
 };
 
+// A move to store: the room as it is, the move's number and its seat's seq.
+struct NewMove {
+  const StoredRoom* room;
+  std::size_t n;
+  long long seq;
+};
+
+// The digest a token is kept and compared as (64 hexadecimal digits).
+std::string tokenDigest(const std::string& token);
+
 class Store {
  public:
-  explicit Store(const std::string& path);  // throws std::runtime_error
-  ~Store();
-  Store(const Store&) = delete;
-  Store& operator=(const Store&) = delete;
+  explicit Store(const std::string& path);  // throws SQLite::Exception
 
   void load(const std::function<void(StoredRoom&&)>& each);
+  // These throw when the disk refuses; nothing of the change is kept then.
   void create(const StoredRoom& room);
   void start(const StoredRoom& room);  // the new game and seed; old moves go
-  void touch(const std::string& code, std::int64_t when);
   void remove(const std::string& code);
-  // Moves are added inside begin() .. commit(); false when the disk refused.
-  bool begin();
-  bool addMove(const StoredRoom& room, int n, long long seq);
-  bool commit();
-  void rollback();
+  // All the moves in one transaction; false, with none stored, when the disk refused.
+  bool addMoves(const std::vector<NewMove>& moves);
+  // The time of a room's last use; a failure is logged and waits for the next touch.
+  void touch(const std::string& code, std::int64_t when);
 
  private:
-  void exec(const char* sql);
-  sqlite3_stmt* prepare(const char* sql);
-  bool run(sqlite3_stmt* statement);
-  sqlite3* db_ = nullptr;
-  sqlite3_stmt* insertMove_ = nullptr;
-  sqlite3_stmt* updateSeat_ = nullptr;
-  sqlite3_stmt* touch_ = nullptr;
+  void upgrade();
+  SQLite::Database db_;
+  SQLite::Statement insertMove_, updateSeat_, touch_;
 };
 
 }  // namespace server

@@ -33,7 +33,8 @@ FailureLog& failureLog() {
 }
 
 std::string network(const boost::asio::ip::address& address) {
-  if (address.is_v6() && address.to_v6().is_v4_mapped()) return network(address.to_v6().to_v4());
+  if (address.is_v6() && address.to_v6().is_v4_mapped())
+    return network(boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, address.to_v6()));
   if (address.is_v4()) {
     auto bytes = address.to_v4().to_bytes();
     bytes[3] = 0;

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "server/log.h"
+
 namespace {
 
 using nlohmann::json;
@@ -370,6 +372,28 @@ TEST_F(RoomsTest, NoTokenIsKeptOnDisk) {
   for (const auto& [seat, token] : room["tokens"].items())
     EXPECT_EQ(onDisk.find(token.get<std::string>()), std::string::npos) << seat;
   EXPECT_NE(onDisk.find(room["room"].get<std::string>()), std::string::npos);  // the file is read
+}
+
+}  // namespace
+
+namespace {
+
+// A flood of failures writes a few lines a second and counts the rest; a
+// line names a network, never an address, and nothing a page sent breaks it.
+TEST(FailureLog, AFloodWritesAFewLinesASecondAndCountsTheRest) {
+  std::vector<std::string> lines;
+  server::FailureLog log([&](const std::string& line) { lines.push_back(line); }, 3);
+  auto t = server::FailureLog::Clock::time_point{} + std::chrono::hours(1);
+  for (int i = 0; i < 10; ++i)
+    log.note("192.0.2.0/24", "bad\nline", t + std::chrono::milliseconds(i));
+  log.note("192.0.2.0/24", "later", t + std::chrono::seconds(1));
+  std::string bad = "failure from 192.0.2.0/24: bad?line";
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       bad, bad, bad, "failure from 192.0.2.0/24: later (and 7 more not logged)"}));
+  using boost::asio::ip::make_address;
+  EXPECT_EQ(server::network(make_address("203.0.113.77")), "203.0.113.0/24");
+  EXPECT_EQ(server::network(make_address("2001:db8:1:2:3:4:5:6")), "2001:db8:1:2::/64");
+  EXPECT_EQ(server::network(make_address("::ffff:198.51.100.9")), "198.51.100.0/24");
 }
 
 }  // namespace

@@ -346,10 +346,9 @@ void Rooms::removeIdle(std::int64_t limitSeconds) {
   }
 }
 
-// Sends to the pages of the room as they were when the message was made. A
-// page that a send closes leaves the room at once, so no later send reaches
-// it, and the presence its leaving changed goes out once the message has
-// reached every other page.
+// Sends to the pages of the room as they were when the message was made: a
+// page that a send closes leaves the list at once, and the presence its
+// leaving changed goes out once the message has reached every other page.
 void Rooms::broadcast(Room& room, const json& m) {
   auto shared = text(m);
   std::vector<std::shared_ptr<Peer>> pages;
@@ -357,8 +356,7 @@ void Rooms::broadcast(Room& room, const json& m) {
   for (Peer* page : room.pages)
     if (auto alive = page->self().lock()) pages.push_back(std::move(alive));
   ++broadcasting_;
-  for (const auto& page : pages)
-    if (page->room == &room) page->send(shared);
+  for (const auto& page : pages) page->send(shared);
   if (--broadcasting_ > 0) return;
   while (!presenceDue_.empty()) {
     Room* due = presenceDue_.front();

@@ -1,6 +1,6 @@
 // The rooms with fake pages and a real database in a scratch folder: who may
-// send what, what every page hears and in which order, and what a failing
-// disk leaves behind.
+// send what, what every page hears and in which order, what a failing disk
+// leaves behind, and what the file keeps of a token.
 #include "server/rooms.h"
 
 #include <SQLiteCpp/Database.h>
@@ -10,29 +10,24 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
 
 #include "server/log.h"
 
 namespace {
 
 using nlohmann::json;
-using server::Rooms;
 
 class Page : public server::Peer, public std::enable_shared_from_this<Page> {
  public:
-  explicit Page(Rooms& rooms) : rooms_(rooms) {}
+  explicit Page(server::Rooms& rooms) : rooms_(rooms) {}
   void send(std::shared_ptr<const std::string> text) override {
     got.push_back(json::parse(*text));
-    // A page whose queue overflows closes in the middle of the send.
-    if (closeOnSend) rooms_.leave(*this);
+    if (closeOnSend) rooms_.leave(*this);  // as a page whose queue overflowed
   }
   std::weak_ptr<server::Peer> self() override { return shared_from_this(); }
   void say(const json& m) { rooms_.handle(*this, m.dump()); }
-  // The messages of one type this page got, and forgets everything it got.
+  // What the page got of one type; it forgets everything it got.
   std::vector<json> take(const std::string& type) {
     std::vector<json> of;
     for (const json& m : got)
@@ -49,12 +44,12 @@ class Page : public server::Peer, public std::enable_shared_from_this<Page> {
   bool closeOnSend = false;
 
  private:
-  Rooms& rooms_;
+  server::Rooms& rooms_;
 };
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+json move(int seat, int col, int row, int seq, int game = 1) {
+  return {{"type", "move"}, {"game", game}, {"seat", seat},
+          {"col", col},     {"row", row},   {"seq", seq}};
 }
 
 class RoomsTest : public ::testing::Test {
@@ -69,26 +64,23 @@ class RoomsTest : public ::testing::Test {
     store.reset();
     std::system(("rm -rf " + dir).c_str());
   }
+  // Opens the database as a server starting up does.
   void open() {
     rooms.reset();
     store.reset();
     store = std::make_unique<server::Store>(db);
-    rooms =
-        std::make_unique<Rooms>(*store, [this](std::function<void()> f) { posted.push_back(f); });
+    rooms = std::make_unique<server::Rooms>(*store, [this](auto f) { posted.push_back(f); });
   }
-  // Runs what the rooms posted for later, as the server's loop would.
+  // What the rooms posted for later, run as the server's loop would.
   void runPosted() {
     while (!posted.empty()) {
-      auto f = posted.front();
-      posted.erase(posted.begin());
-      f();
+      auto now = std::move(posted);
+      posted.clear();
+      for (auto& f : now) f();
     }
   }
-  std::shared_ptr<Page> page() {
-    pages.push_back(std::make_shared<Page>(*rooms));
-    return pages.back();
-  }
-  // A room of the given seats (h: human, c: computer); its code and tokens.
+  std::shared_ptr<Page> page() { return pages.emplace_back(std::make_shared<Page>(*rooms)); }
+  // A room of seats "h" human, "c" computer: its code and tokens.
   json create(int players, const std::string& kinds) {
     json seats = json::array();
     for (char k : kinds)
@@ -105,21 +97,19 @@ class RoomsTest : public ::testing::Test {
     p->say({{"type", "join"}, {"room", room["room"]}, {"tokens", tokens}, {"since", since}});
     return p;
   }
-  static json move(int seat, int col, int row, int seq, int game = 1) {
-    return {{"type", "move"}, {"game", game}, {"seat", seat},
-            {"col", col},     {"row", row},   {"seq", seq}};
-  }
 
   std::string dir, db;
   std::unique_ptr<server::Store> store;
-  std::unique_ptr<Rooms> rooms;
+  std::unique_ptr<server::Rooms> rooms;
   std::vector<std::function<void()>> posted;
   std::vector<std::shared_ptr<Page>> pages;
 };
 
-// Four seats and three watchers; pages close themselves while a move and a
-// presence go out. Every page that stays hears each move once, in order, and
-// a seat's leaving after the move that was on its way.
+}  // namespace
+
+// Four seats and three watchers; a watcher and then a seat close while moves
+// go out. Every page that stays hears each move once, in order, and the
+// seat's leaving after the move that was on its way.
 TEST_F(RoomsTest, APageClosedDuringABroadcastCostsNoOtherPageAMessage) {
   open();
   json room = create(4, "hhhh");
@@ -128,11 +118,10 @@ TEST_F(RoomsTest, APageClosedDuringABroadcastCostsNoOtherPageAMessage) {
   auto w1 = join(room, {}), w2 = join(room, {}), w3 = join(room, {});
   seat[1]->say({{"type", "start"}, {"game", 1}});
   for (const auto& p : pages) p->got.clear();
-
-  w1->closeOnSend = true;  // the first watcher, in the middle of the list
+  w1->closeOnSend = true;
   seat[1]->say(move(1, 0, 0, 1));
   runPosted();
-  seat[2]->closeOnSend = true;  // a seat: its leaving changes the presence
+  seat[2]->closeOnSend = true;
   seat[2]->say(move(2, 1, 1, 1));
   seat[3]->say(move(3, 2, 2, 1));
   runPosted();
@@ -142,139 +131,108 @@ TEST_F(RoomsTest, APageClosedDuringABroadcastCostsNoOtherPageAMessage) {
       heard.push_back(m["type"] == "move" ? "move " + m["n"].dump() : m.dump());
     EXPECT_EQ(heard,
               (std::vector<std::string>{"move 1", "move 2",
-                                        R"({"present":[1,3,4],"type":"presence"})", "move 3"}));
+                                        "{\"present\":[1,3,4],\"type\":\"presence\"}", "move 3"}));
   }
   EXPECT_EQ(w1->got.size(), 1u);  // the move that closed it, and nothing after
   EXPECT_EQ(seat[2]->got.size(), 2u);
-  // The seat is free again: its link opened on another page plays on.
-  auto back = join(room, {"2"});
-  EXPECT_EQ(back->take("joined").at(0)["lastSeq"], (json{{"2", 1}}));
+  EXPECT_EQ(join(room, {"2"})->take("joined").at(0)["lastSeq"], (json{{"2", 1}}));
 }
 
-// Every refusal of a message, beside the nearest message that is taken.
+// Every rule, just past its limit and at it: a refusal changes nothing.
 TEST_F(RoomsTest, EachRuleRefusesJustPastItsLimit) {
   open();
-  json room = create(2, "hchh");  // seats 3 and 4 are beyond the two players
-  EXPECT_TRUE(room["tokens"].contains("1") && room["tokens"].size() == 1u);
-  json two = create(2, "hhcc");
-  auto blue = join(two, {"1"});
-  auto watcher = join(two, {});
-  auto other = join(room, {"1"});
-  blue->got.clear();
-  const json humans = json::array(
-      {{{"kind", "human"}}, {{"kind", "human"}}, {{"kind", "human"}}, {{"kind", "human"}}});
-  const json computers = json::array({{{"kind", "computer"}, {"strength", 1}},
-                                      {{"kind", "computer"}, {"strength", 1}},
-                                      {{"kind", "computer"}, {"strength", 1}},
-                                      {{"kind", "computer"}, {"strength", 1}}});
-  json noStrength = humans;
-  noStrength[1] = {{"kind", "computer"}};
-  json strength3 = computers;
-  strength3[0] = {{"kind", "human"}};
-  strength3[1]["strength"] = 3;
-  json onlyLaterHumans = computers;
-  onlyLaterHumans[2] = {{"kind", "human"}};
-  struct Case {
-    std::shared_ptr<Page> from;
+  json far = create(2, "hchh");  // seats 3 and 4 lie beyond the two players
+  EXPECT_EQ(far["tokens"].size(), 1u);
+  json room = create(2, "hhcc");
+  auto blue = join(room, {"1"}), watcher = join(room, {}), other = join(far, {"1"});
+  json h{{"kind", "human"}}, c1{{"kind", "computer"}, {"strength", 1}};
+  auto creating = [](int players, json a, json b, json c = {{"kind", "human"}}) {
+    return json{
+        {"type", "create"}, {"players", players}, {"sense", "ccw"}, {"seats", {a, b, c, c}}};
+  };
+  auto joining = [&](json tokens, json since = 0) {
+    return json{{"type", "join"}, {"room", room["room"]}, {"tokens", tokens}, {"since", since}};
+  };
+  auto start = [](int game) { return json{{"type", "start"}, {"game", game}}; };
+  std::shared_ptr<Page> red;
+  struct Row {
+    std::shared_ptr<Page>* from;
     json message;
-    std::string refusal;  // empty: taken
-    std::string answer;   // the type of the answer when taken
+    std::string answer;  // the type of the answer, or the refusal's words
+  } rows[] = {
+      {&blue, creating(3, h, h), "\"players\" must be 2 or 4"},
+      {&blue, creating(5, h, h), "\"players\" must be 2 or 4"},
+      {&blue, creating(4, c1, c1), "created"},
+      {&blue, creating(2, c1, {{"kind", "computer"}}), "needs a \"strength\""},
+      {&blue, creating(2, h, {{"kind", "computer"}, {"strength", 3}}),
+       "\"strength\" must be 1 or 2"},
+      {&blue, creating(2, c1, c1), "at least one human"},
+      {&blue,
+       {{"type", "create"}, {"players", 2}, {"sense", "up"}, {"seats", {h, h, h, h}}},
+       "\"sense\""},
+      {&blue,
+       {{"type", "create"}, {"players", 2}, {"sense", "cw"}, {"seats", {h, h, h}}},
+       "four seats"},
+      {&blue, joining({""}), "not one of this room's seats"},
+      {&blue, joining({far["tokens"]["1"]}), "not one of this room's seats"},
+      {&blue, joining({room["tokens"]["1"]}, -1), "\"since\""},
+      {&blue, joining("x"), "\"tokens\""},
+      {&blue,
+       {{"type", "join"}, {"room", std::string(32, 'f')}, {"tokens", json::array()}, {"since", 0}},
+       "no room with that code"},
+      {&watcher, start(1), "only a page that holds a seat"},
+      {&blue, start(0), "\"game\""},
+      {&blue, start(2), "game 2 is not the next"},
+      {&blue, start(1), "seat 2 has no page yet"},
+      {&blue, move(1, 0, 0, 1), "game 1 is not the room's current game"},
+      {&red, joining({room["tokens"]["2"]}), "joined"},
+      {&blue, start(1), "started"},
+      {&blue, move(1, 23, 23, 1), "move"},
+      {&blue, move(1, 24, 0, 2), "\"col\" and \"row\" must be 0 to 23"},
+      {&blue, move(1, 0, -1, 2), "\"col\" and \"row\" must be 0 to 23"},
+      {&blue, move(0, 0, 0, 2), "\"seat\" must be 1 to 4"},
+      {&blue, move(5, 0, 0, 2), "\"seat\" must be 1 to 4"},
+      {&blue, move(2, 0, 0, 2), "does not hold seat 2"},
+      {&blue, move(3, 0, 0, 2), "does not hold seat 3"},
+      {&other, move(1, 0, 0, 2), "game 1 is not the room's current game"},
+      {&blue, move(1, 0, 0, 1), "seq 1 of seat 1 was already taken"},
+      {&blue, move(1, 0, 0, 0), "\"seq\""},
+      {&blue, move(1, 0, 0, 3, 2), "game 2 is not the room's current game"},
+      {&blue, move(1, 0, 0, 3), "move"},
+      {&blue, start(1), "game 1 has already started"},
+      {&blue, {{"type", "dance"}}, "unknown message type \"dance\""},
   };
-  auto c = [](json m) { return m; };
-  auto creating = [](int players, json seats) {
-    return json{{"type", "create"}, {"players", players}, {"sense", "ccw"}, {"seats", seats}};
-  };
-  auto joinWith = [&](json tokens, json since = 0) {
-    return json{{"type", "join"}, {"room", two["room"]}, {"tokens", tokens}, {"since", since}};
-  };
-  std::vector<Case> cases{
-      {blue, creating(3, humans), "\"players\" must be 2 or 4", ""},
-      {blue, creating(5, humans), "\"players\" must be 2 or 4", ""},
-      {blue, creating(4, humans), "", "created"},
-      {blue, c({{"type", "create"}, {"players", 2}, {"sense", "up"}, {"seats", humans}}),
-       "\"sense\"", ""},
-      {blue, creating(2, json::array({humans[0], humans[1], humans[2]})), "four seats", ""},
-      {blue, creating(2, noStrength), "needs a \"strength\"", ""},
-      {blue, creating(2, strength3), "\"strength\" must be 1 or 2", ""},
-      {blue, creating(2, onlyLaterHumans), "at least one human", ""},
-      {blue, joinWith(json::array({""})), "not one of this room's seats", ""},
-      {blue, joinWith(json::array({room["tokens"]["1"]})), "not one of this room's seats", ""},
-      {blue, joinWith(json::array({two["tokens"]["1"]}), -1), "\"since\"", ""},
-      {blue, joinWith("x"), "\"tokens\"", ""},
-      {blue,
-       c({{"type", "join"},
-          {"room", std::string(32, 'f')},
-          {"tokens", json::array()},
-          {"since", 0}}),
-       "no room with that code", ""},
-      {watcher, c({{"type", "start"}, {"game", 1}}), "only a page that holds a seat", ""},
-      {blue, c({{"type", "start"}, {"game", 2}}), "is not the next", ""},
-      {blue, c({{"type", "start"}, {"game", 0}}), "\"game\"", ""},
-      {blue, c({{"type", "start"}, {"game", 1}}), "seat 2 has no page yet", ""},
-      {blue, move(1, 0, 0, 1), "not the room's current game", ""},
-  };
-  auto red = [&] { return join(two, {"2"}); };
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    Case& k = cases[i];
-    k.from->got.clear();
-    k.from->say(k.message);
+  for (const Row& row : rows) {
+    if (!*row.from) *row.from = page();
+    Page& from = **row.from;
+    from.got.clear();
+    from.say(row.message);
     runPosted();
-    if (k.refusal.empty())
-      EXPECT_EQ(k.from->take(k.answer).size(), 1u) << i;
+    if (row.answer.find_first_not_of("acdeijmnorstv") == std::string::npos)
+      EXPECT_EQ(from.take(row.answer).size(), 1u) << row.message;
     else
-      EXPECT_NE(k.from->lastError().find(k.refusal), std::string::npos)
-          << i << ": " << k.from->lastError();
+      EXPECT_NE(from.lastError().find(row.answer), std::string::npos)
+          << row.message << ": " << from.lastError();
   }
-  auto r = red();
-  blue->say({{"type", "start"}, {"game", 1}});
-  ASSERT_EQ(r->take("started").size(), 1u);
-  std::vector<Case> moves{
-      {blue, move(1, 23, 23, 1), "", "move"},
-      {blue, move(1, 24, 0, 2), "\"col\" and \"row\" must be 0 to 23", ""},
-      {blue, move(1, 0, -1, 2), "\"col\" and \"row\" must be 0 to 23", ""},
-      {blue, move(0, 0, 0, 2), "\"seat\" must be 1 to 4", ""},
-      {blue, move(5, 0, 0, 2), "\"seat\" must be 1 to 4", ""},
-      {blue, move(2, 0, 0, 2), "does not hold seat 2", ""},
-      {blue, move(3, 0, 0, 2), "does not hold seat 3", ""},
-      {other, move(1, 0, 0, 2), "not the room's current game", ""},
-      {blue, move(1, 0, 0, 1), "seq 1 of seat 1 was already taken", ""},
-      {blue, move(1, 0, 0, 0), "\"seq\"", ""},
-      {blue, move(1, 0, 0, 3, 2), "not the room's current game", ""},
-      {blue, move(1, 0, 0, 3), "", "move"},
-      {blue, c({{"type", "start"}, {"game", 1}}), "has already started", ""},
-      {blue, c({{"type", "dance"}}), "unknown message type \"dance\"", ""},
-  };
-  for (std::size_t i = 0; i < moves.size(); ++i) {
-    Case& k = moves[i];
-    k.from->got.clear();
-    k.from->say(k.message);
-    runPosted();
-    if (k.refusal.empty())
-      EXPECT_EQ(k.from->take(k.answer).size(), 1u) << i;
-    else
-      EXPECT_NE(k.from->lastError().find(k.refusal), std::string::npos)
-          << i << ": " << k.from->lastError();
-  }
-  // Only the two moves taken reached the other pages, numbered 1 and 2.
-  auto heard = r->take("move");
+  auto heard = red->take("move");  // only the two moves taken, numbered 1 and 2
   ASSERT_EQ(heard.size(), 2u);
   EXPECT_EQ(heard[1],
             (json{{"type", "move"}, {"game", 1}, {"n", 2}, {"seat", 1}, {"col", 0}, {"row", 0}}));
   // A seat link opened on a second page takes the seat; the first is told.
-  auto blue2 = join(two, {"1"});
+  auto again = join(room, {"1"});
   EXPECT_NE(blue->lastError().find("seat 1 was taken by another page"), std::string::npos);
   blue->say(move(1, 0, 0, 4));
   EXPECT_NE(blue->lastError().find("does not hold seat 1"), std::string::npos);
-  auto joined = blue2->take("joined").at(0);
+  auto joined = again->take("joined").at(0);
   EXPECT_EQ(joined["present"], json::array({1, 2}));
   EXPECT_EQ(joined["lastSeq"], (json{{"1", 3}}));
 }
 
 // The disk refuses a move, then a sweep: nothing changes in memory or on
-// disk, the rooms go on, and the server keeps running.
+// disk, the rooms go on, and they come back as they were after a restart.
 TEST_F(RoomsTest, AFailingDiskChangesNothingAndStopsNothing) {
   open();
-  json room = create(2, "hhcc");
+  json room = create(2, "hhcc"), idle = create(2, "hhcc");
   auto blue = join(room, {"1"}), red = join(room, {"2"});
   blue->say({{"type", "start"}, {"game", 1}});
   blue->say(move(1, 3, 4, 1));
@@ -293,51 +251,31 @@ TEST_F(RoomsTest, AFailingDiskChangesNothingAndStopsNothing) {
   auto heard = red->take("move");
   ASSERT_EQ(heard.size(), 1u);
   EXPECT_EQ(heard[0]["n"], 2);
+  rooms->removeIdle(-1);  // the room with pages stays, the idle one goes
+  EXPECT_EQ(rooms->size(), 1u);
+  EXPECT_NE(join(idle, {})->lastError().find("no room with that code"), std::string::npos);
 
-  // An idle room whose removal the disk refuses stays whole, for the next sweep.
-  for (const auto& p : pages) rooms->leave(*p);
+  open();  // a restart: the page that has move 1 gets only move 2
+  auto back = join(room, {"1"}, 1);
+  EXPECT_EQ(back->got.at(0)["lastSeq"], (json{{"1", 2}}));
+  EXPECT_EQ(back->take("move").at(0),
+            (json{{"type", "move"}, {"game", 1}, {"n", 2}, {"seat", 1}, {"col", 6}, {"row", 6}}));
+  rooms->leave(*back);
   other.exec(
       "CREATE TRIGGER keep BEFORE DELETE ON rooms BEGIN SELECT RAISE(ABORT, 'disk full'); END");
-  rooms->removeIdle(-1);
-  EXPECT_EQ(rooms->size(), 1u);
-  auto watcher = join(room, {});
-  EXPECT_EQ(watcher->take("move").size(), 2u);  // its moves survived the refused removal
-  rooms->leave(*watcher);
+  rooms->removeIdle(-1);  // a removal the disk refuses leaves the room whole
+  EXPECT_EQ(join(room, {})->take("move").size(), 2u);
+  rooms->leave(*pages.back());
   other.exec("DROP TRIGGER keep");
   rooms->removeIdle(-1);
-  EXPECT_EQ(rooms->size(), 0u);
-  open();  // and on disk
+  open();
   EXPECT_EQ(rooms->size(), 0u);
 }
 
-// Rooms kept and removed by the sweep, and restored from disk as they were.
-TEST_F(RoomsTest, RoomsOutliveTheServerAndIdleOnesGo) {
-  open();
-  json busy = create(2, "hhcc"), idle = create(2, "hhcc");
-  auto blue = join(busy, {"1"}), red = join(busy, {"2"});
-  blue->say({{"type", "start"}, {"game", 1}});
-  for (int i = 1; i <= 3; ++i) blue->say(move(1, i, i, i));
-  runPosted();
-  rooms->removeIdle(-1);  // the busy room has pages: it stays
-  EXPECT_EQ(rooms->size(), 1u);
-  rooms->removeIdle(1000);
-  EXPECT_EQ(rooms->size(), 1u);
-  open();
-  auto again = join(busy, {"1"}, 1);
-  auto joined = again->take("joined");
-  ASSERT_EQ(joined.size(), 1u);
-  EXPECT_EQ(joined[0]["lastSeq"], (json{{"1", 3}}));
-  again = join(busy, {}, 1);
-  auto moves = again->take("move");
-  ASSERT_EQ(moves.size(), 2u);  // the moves after the one it had
-  EXPECT_EQ(moves[0]["n"], 2);
-  auto gone = join(idle, {});
-  EXPECT_NE(gone->lastError().find("no room with that code"), std::string::npos);
-}
-
-// A copy of the database gives no seat away, from a new file or an old one
-// that kept the tokens themselves.
+// A copy of the database gives no seat away, from a new file or from one of
+// the earlier version, which kept the tokens themselves.
 TEST_F(RoomsTest, NoTokenIsKeptOnDisk) {
+  const std::string token = "aaaabbbbccccddddeeeeffff00001111";
   {
     SQLite::Database old(db, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     old.exec("PRAGMA journal_mode=WAL");
@@ -347,36 +285,23 @@ TEST_F(RoomsTest, NoTokenIsKeptOnDisk) {
         " game INTEGER NOT NULL, seed INTEGER NOT NULL, last_used INTEGER NOT NULL);"
         "CREATE TABLE seats (room TEXT NOT NULL, seat INTEGER NOT NULL, token TEXT NOT NULL,"
         " last_seq INTEGER NOT NULL, PRIMARY KEY (room, seat)) WITHOUT ROWID;"
-        "CREATE TABLE moves (room TEXT NOT NULL, game INTEGER NOT NULL, n INTEGER NOT NULL,"
-        " seat INTEGER NOT NULL, col INTEGER NOT NULL, row INTEGER NOT NULL,"
-        " PRIMARY KEY (room, game, n)) WITHOUT ROWID;"
-        "INSERT INTO rooms VALUES ('c0de', '{\"players\":2,\"sense\":\"ccw\",\"seats\":[]}', 2, 1, "
-        "7, 0);"
-        "INSERT INTO seats VALUES ('c0de', 1, 'aaaabbbbccccddddeeeeffff00001111', 4);"
-        "INSERT INTO moves VALUES ('c0de', 1, 1, 1, 2, 3);");
+        "INSERT INTO rooms VALUES ('c0de', '{}', 2, 1, 7, 0);"
+        "INSERT INTO seats VALUES ('c0de', 1, '" +
+        token + "', 4);");
   }
   open();
-  json old{{"room", "c0de"}, {"tokens", {{"1", "aaaabbbbccccddddeeeeffff00001111"}}}};
-  auto back = join(old, {"1"});
-  auto joined = back->take("joined");
-  ASSERT_EQ(joined.size(), 1u) << back->lastError();
-  EXPECT_EQ(joined[0]["seats"], json::array({1}));
-  EXPECT_EQ(joined[0]["lastSeq"], (json{{"1", 4}}));
+  auto back = join({{"room", "c0de"}, {"tokens", {{"1", token}}}}, {"1"});
+  EXPECT_EQ(back->got.at(0)["lastSeq"], (json{{"1", 4}})) << back->lastError();
   json room = create(4, "hhhh");
-  auto blue = join(room, {"1"});
-  blue->say({{"type", "start"}, {"game", 1}});
-  blue->say(move(1, 1, 1, 1));
-  runPosted();
-  std::string onDisk = readFile(db) + readFile(db + "-wal");
-  EXPECT_EQ(onDisk.find("aaaabbbbccccddddeeeeffff00001111"), std::string::npos);
-  for (const auto& [seat, token] : room["tokens"].items())
-    EXPECT_EQ(onDisk.find(token.get<std::string>()), std::string::npos) << seat;
+  join(room, {"1"});
+  std::ifstream file(db, std::ios::binary), log(db + "-wal", std::ios::binary);
+  std::string onDisk{std::istreambuf_iterator<char>(file), {}};
+  onDisk.append(std::istreambuf_iterator<char>(log), {});
   EXPECT_NE(onDisk.find(room["room"].get<std::string>()), std::string::npos);  // the file is read
+  EXPECT_EQ(onDisk.find(token), std::string::npos);
+  for (const auto& [seat, t] : room["tokens"].items())
+    EXPECT_EQ(onDisk.find(t.get<std::string>()), std::string::npos) << seat;
 }
-
-}  // namespace
-
-namespace {
 
 // A flood of failures writes a few lines a second and counts the rest; a
 // line names a network, never an address, and nothing a page sent breaks it.
@@ -395,5 +320,3 @@ TEST(FailureLog, AFloodWritesAFewLinesASecondAndCountsTheRest) {
   EXPECT_EQ(server::network(make_address("2001:db8:1:2:3:4:5:6")), "2001:db8:1:2::/64");
   EXPECT_EQ(server::network(make_address("::ffff:198.51.100.9")), "198.51.100.0/24");
 }
-
-}  // namespace

@@ -126,7 +126,7 @@ def start_game(host, pages):  # the host's Start, and every page in the game
     host.wait("!document.getElementById('start').disabled", 20)
     host.js("document.getElementById('start').click()")
     for page in pages:
-        page.wait("online.game.begun", 20)
+        page.wait("online.game.begun", 60)
 
 
 def rests_of(trace_lines):  # [pass, board] each time the board comes to rest, as the page records it

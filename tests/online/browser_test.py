@@ -92,9 +92,9 @@ def two_players(browser, server, replay, scratch, shots):
             page.tap(*page.cell_point(col, row))
         page.wait(f"online.lastN > {s['lastN']}", 30)
         (a if page is b else b).wait(f"online.lastN > {s['lastN']}", 30)
-        check((a if page is b else b).records()[-1] | {"outcome": 0, "board": 0} ==
-              {"n": s["lastN"] + 1, "seat": s["turn"]["current"], "col": col, "row": row, "outcome": 0, "board": 0},
-              f"a move made by {how} reaches the other page")
+        settled(pages)
+        check((a if page is b else b).records()[-1] | {"board": 0} == {"n": s["lastN"] + 1, "seat": s["turn"]["current"],
+              "col": col, "row": row, "outcome": "applied", "board": 0}, f"a move made by {how} reaches the other page")
     settled(pages)
 
     # Right and middle clicks and the wheel over the mover's nodes send nothing.
@@ -225,6 +225,8 @@ def two_players(browser, server, replay, scratch, shots):
     check(b.wait("online.left && document.getElementById('connection').textContent.includes('left') && 1", 20) == 1
           and a.wait("document.getElementById('seats').textContent.includes('away') && 1", 20) == 1,
           "Esc leaves the game: red's page says so, blue's shows red away")
+    for page in pages:
+        page.close()
 
 
 def reloaded(page, condition, seconds=60):  # the condition, in a page that loads itself again on the way

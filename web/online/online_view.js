@@ -79,6 +79,7 @@ window.OnlineView = function (S, address) {
   function turnLine(turn, status) {
     if (!turn) return S.gameNumber ? 'The game is starting' : 'Waiting for the game to start';
     if (turn.winner) return seatName(turn.winner) + ' won';
+    if (S.state !== 'connected' && !S.left) return 'Out of touch with the room until the connection is back';
     if (S.game.catchingUp) return 'Catching up with the game\u2026';
     if (status.finishing) return 'Nobody is left to play: the computers finish the game';
     var who = seatName(turn.current);
@@ -153,7 +154,7 @@ window.OnlineView = function (S, address) {
     start.disabled = !!why;
     start.textContent = S.gameNumber === 0 ? 'Start the game' : 'New game, same seats';
     replace('why', start.hidden ? '' : why);
-    alertTurn(S.game.idle() && mine(turn.current));
+    alertTurn(S.state === 'connected' && S.game.idle() && mine(turn.current));
   };
 
   // When it becomes this page's player's turn: the title, a notification if

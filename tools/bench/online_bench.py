@@ -15,18 +15,20 @@ def sizes(site, names):
     return sum(map(len, data)), sum(len(gzip.compress(d)) for d in data)
 
 
-def catch_up(browser, url, what):
-    """Three watch pages opened on the room at url: the time from the room's answer (the moves follow it at once)
-    to the page in step with them, and the passes it ran."""
-    times = []
+def catch_up(browser, url, what, done="online.game.caughtUpAt && !online.game.catchingUp", end="caughtUpAt"):
+    """Three watch pages opened on the room at url: the time from the room's answer (the moves follow it at once),
+    and from the page having both its game started and the moves, to the page in step with them; the passes it ran."""
+    answer, having = [], []
     for _ in range(3):
         late = player(browser, url.replace("?speed=1000", ""), 1)
-        late.wait("online.game.caughtUpAt && online.lastN > 0 && !online.game.catchingUp", 180)
-        times.append(late.js("online.game.caughtUpAt - online.joinedAt"))
+        late.wait(f"online.lastN > 0 && {done}", 180)
+        answer.append(late.js(f"online.game.{end} - online.joinedAt"))
+        having.append(late.js(f"online.begunAt && online.game.{end} - Math.max(online.begunAt, online.movesAt)"))
         passes, moves = late.js("online.game.pass()"), late.js("online.lastN")
         late.close()
-    print(f"catch-up of {what} ({moves} moves, {passes} passes): median {statistics.median(times):.0f} ms from the"
-          f" room's answer (runs: {', '.join(f'{t:.0f}' for t in times)})")
+    print(f"catch-up of {what} ({moves} moves, {passes} passes): median {statistics.median(answer):.0f} ms from the"
+          f" room's answer (runs: {', '.join(f'{t:.0f}' for t in answer)})" + (
+              f"; {statistics.median(having):.0f} ms from the page having the moves" if all(having) else ""))
 
 
 def main():
@@ -51,9 +53,15 @@ def main():
         play([h], lambda: h.js("online.lastN") >= 200 or done(), random.Random(2), 1800, meek=(1, 2))
         watch = h.js("location.origin + location.pathname + '#room=' + online.room")
         catch_up(browser, watch, "a watch link on a 200-move game")
-        play([h], lambda: h.js("online.game.pass()") >= 20000 or done(), random.Random(3), 3600, meek=(1, 2))
-        catch_up(browser, watch, "a watch link on a long game")
-
+        # A person against three computers at TOUGH, out early: the computers' game runs to its end unpaced on
+        # the player's page, and on watch pages opened afterwards.
+        h = create(browser, server.base, 1000, ["browser", "c2", "c2", "c2"], 4)[0]
+        start_game(h, [h])
+        play([h], lambda: h.js("online.game.finishing || online.game.turn().winner != 0"), random.Random(4), 1800,
+             meek=(1,))
+        h.wait("online.game.turn().winner != 0", 600)
+        watch = h.js("location.origin + location.pathname + '#room=' + online.room")
+        catch_up(browser, watch, "a watch link on that game", "online.game.endedAt", "endedAt")
         # A whole two-player game at the game's pace: each click's time on its page to its move's pass on the other.
         a, invites = create(browser, server.base, 1, ["browser", "friend"])
         b = player(browser, invites[0], 1)

@@ -24,6 +24,8 @@ window.OnlineGame = function (Module, options) {
     stopped: false,
     appliedAt: {},    // move number -> time the page entered it (performance.now)
     caughtUpAt: null, // time the last catch-up ended
+    finishingAt: null,// time the computers' game began to run unpaced
+    endedAt: null,    // and when it ended
     slices: 0         // unpaced slices run
   };
   var settingsClicks = [];  // [x, y] for passes 1, 2, ...
@@ -31,6 +33,7 @@ window.OnlineGame = function (Module, options) {
   var enteredRecord = null; // the record entered in the pass being run
   var wasAtRest = false;
   var sliceRunning = false;
+  var movesSeen = -1;       // the game's move count when the seats were last looked at
   var channel = new MessageChannel();
 
   function call(name) { return Module['_online_' + name].apply(null, [].slice.call(arguments, 1)); }
@@ -124,11 +127,17 @@ window.OnlineGame = function (Module, options) {
       waiting = [];
     }
     wasAtRest = rest;
-    if (game.finishing) game.finishing = call('winner') === 0;
-    else if (started(pass) && humansOut(pass)) {
-      // Nobody is left to play: the computers' game runs to its end unpaced.
-      game.finishing = true;
-      unpace();
+    if (game.finishing && call('winner') !== 0) {
+      game.finishing = false;
+      game.endedAt = performance.timeOrigin + performance.now();
+    } else if (started(pass) && call('moves') !== movesSeen) {
+      // A move has ended. Nobody left to play: the computers' game runs to its end unpaced.
+      movesSeen = call('moves');
+      if (humansOut(pass)) {
+        game.finishing = true;
+        game.finishingAt = performance.timeOrigin + performance.now();
+        unpace();
+      }
     }
     if (game.catchingUp && rest && !game.queue.length && started(pass)) {
       game.catchingUp = false;

@@ -13,6 +13,7 @@
 #include <SDL.h>
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -176,15 +177,19 @@ EMSCRIPTEN_KEEPALIVE int online_clicked(int axis) { return axis == 0 ? clickX : 
 
 // Runs the passes the page asks for, without drawing, for about budgetMs;
 // returns the passes run. The page calls it from its own slices while it
-// catches up, then online_paced.
+// catches up, then online_paced. The passes run silently (a burst of the
+// firings' sounds tells nobody anything); an S pressed meanwhile still counts.
 EMSCRIPTEN_KEEPALIVE int online_unpaced(double budgetMs) {
   unpaced = true;
+  const bool sound = soundOn;
+  soundOn = false;
   const double start = emscripten_get_now();
   int passes = 0;
   while (runPass(passes)) {
     ++passes;
     if ((passes & 15) == 0 && emscripten_get_now() - start >= budgetMs) break;
   }
+  soundOn = soundOn ? !sound : sound;  // S turned it on: an odd number of presses
   return passes;
 }
 // Back to the game's pace: one picture now.
@@ -196,17 +201,15 @@ EMSCRIPTEN_KEEPALIVE void online_paced() {
 
 // The marked node (keyboard or a first tap), kept on the board; off with -1.
 EMSCRIPTEN_KEEPALIVE void online_mark(int column, int row) {
-  const int last = revision::boardSize - 1;
-  markColumn = column < 0 ? -1 : column > last ? last : column;
-  markRow = row < 0 ? -1 : row > last ? last : row;
-  if (markColumn < 0 || markRow < 0) markColumn = markRow = -1;
+  const bool off = column < 0 || row < 0;
+  markColumn = off ? -1 : std::min(column, revision::boardSize - 1);
+  markRow = off ? -1 : std::min(row, revision::boardSize - 1);
 }
 // Moves the mark one cell, kept on the board; the first step marks the
 // board's middle.
 EMSCRIPTEN_KEEPALIVE void online_mark_step(int columns, int rows) {
   if (markColumn < 0) return online_mark(revision::boardSize / 2, revision::boardSize / 2);
-  online_mark(markColumn + columns < 0 ? 0 : markColumn + columns,
-              markRow + rows < 0 ? 0 : markRow + rows);
+  online_mark(std::max(0, markColumn + columns), std::max(0, markRow + rows));
 }
 EMSCRIPTEN_KEEPALIVE int online_mark_at(int axis) { return axis == 0 ? markColumn : markRow; }
 

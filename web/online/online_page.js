@@ -46,6 +46,8 @@
   window.Module = {
     canvas: canvas,
     noAudioDecoding: true,
+    // The game's diagnostics go to the console, but not while the page catches up: a line a click adds up.
+    print: function (line) { if (!S.game.catchingUp && !S.game.finishing) console.log(line); },
     onRuntimeInitialized: function () {
       Module.requestFullscreen = toggleFullscreen;  // F (screen.js)
       // The board only: the canvas cropped to the board and a margin as wide as the one above it.
@@ -53,6 +55,7 @@
       canvas.style.marginLeft = -left + 'px';
       $('screen').style.width = Module._online_layout(3) - left + 'px';
       S.ready = true;
+      S.readyAt = performance.timeOrigin + performance.now();
       begin();
     }
   };
@@ -161,6 +164,7 @@
       if (m.n <= S.lastN) return;  // had it already
       if (m.n !== S.lastN + 1) return broken('a move of the room is missing');
       S.lastN = m.n;
+      S.movesAt = performance.timeOrigin + performance.now();
       if (S.outstanding && S.outstanding.seat === m.seat) S.outstanding = null;
       S.game.receive({ n: m.n, seat: m.seat, col: m.col, row: m.row }, S.again);
     },
@@ -180,6 +184,7 @@
   function begin() {
     if (!S.ready || S.seed === null || S.game.begun) return;
     S.game.begin(S.seed, S.settings, S.catchUp);
+    S.begunAt = performance.timeOrigin + performance.now();
     canvas.focus();
   }
 
@@ -340,7 +345,13 @@
     };
   }
 
-  function show() { view.show(); }
+  // What the page says, said again; while the page catches up, once.
+  var toldCatchingUp = false;
+  function show() {
+    if (S.game.catchingUp && toldCatchingUp) return;
+    toldCatchingUp = S.game.catchingUp;
+    view.show();
+  }
 
   $('start').onclick = function () { send({ type: 'start', game: S.gameNumber + 1 }); };
   addEventListener('hashchange', function () { location.reload(); });

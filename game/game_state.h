@@ -72,11 +72,23 @@ struct GameState {
   // The status panel and the pointer (render/panel.cpp).
   void drawPanel();
 
+  // Whether a click on the node at (column, row) plays it now: the board
+  // at rest, no winner, the node the mover's and not burnt. The round
+  // boundary, which also refuses a click, is the click step's own.
+  bool playable(int column, int row) const;
+
   // The last seat of the active player count.
   int32_t lastSeat() const { return fourPlayers ? 4 : 2; }
   // New Game: copy every pending setting into the active one.
   void applyPendingSettings();
 };
+
+// The board cell under a screen point; false off the board (all four bounds
+// strict), which a click there does not reach.
+bool cellAtPoint(int32_t x, int32_t y, int& column, int& row);
+// The screen point a click on the cell lands on: the cell's centre. What
+// enters a move as (column, row) at the click step (web/online/).
+void cellClickPoint(int column, int row, int32_t& x, int32_t& y);
 
 // Created with new during static initialisation, before main; never deleted.
 extern GameState* gameState;

@@ -8,14 +8,28 @@
 #include "revisions/diagnostics.h"
 #include "sound/sound.h"
 
-namespace {
-// Screen position to board cell; all four bounds are strict.
-bool onBoard(int32_t x, int32_t y) {
+bool cellAtPoint(int32_t x, int32_t y, int& column, int& row) {
   const int32_t span = revision::cellSize * revision::boardSize;
-  return revision::boardOriginX < x && x < revision::boardOriginX + span &&
-         revision::boardOriginY < y && y < revision::boardOriginY + span;
+  if (!(revision::boardOriginX < x && x < revision::boardOriginX + span &&
+        revision::boardOriginY < y && y < revision::boardOriginY + span))
+    return false;
+  column = (x - revision::boardOriginX) / revision::cellSize;
+  row = (y - revision::boardOriginY) / revision::cellSize;
+  return true;
 }
 
+void cellClickPoint(int column, int row, int32_t& x, int32_t& y) {
+  x = revision::boardOriginX + column * revision::cellSize + revision::cellSize / 2;
+  y = revision::boardOriginY + row * revision::cellSize + revision::cellSize / 2;
+}
+
+bool GameState::playable(int column, int row) const {
+  const Node* node = nodeAt(column, row);
+  return node && settleCountdown < 0 && winner == 0 && node->owner == currentPlayer &&
+         !node->isBurnt();
+}
+
+namespace {
 void stepStrength(int32_t& aiMode) {
   if (++aiMode > AiTough) aiMode = AiNormal;  // EASY is never offered
 }
@@ -103,12 +117,10 @@ void GameState::update() {
 
   // Without burnout there is no round boundary, so a wrap never blocks a click.
   const bool boundary = revision::burnoutEnabled && roundWrapped;
-  if (onBoard(mouseX, mouseY) && settleCountdown < 0 && winner == 0 && !boundary) {
-    const int column = (mouseX - revision::boardOriginX) / revision::cellSize;
-    const int row = (mouseY - revision::boardOriginY) / revision::cellSize;
+  int column = 0, row = 0;
+  if (cellAtPoint(mouseX, mouseY, column, row) && settleCountdown < 0 && winner == 0 && !boundary) {
     diag("mouse clicked on grid %i %i\n", column, row);
-    Node* node = board[column][row];
-    if (node->owner == currentPlayer && !node->isBurnt()) node->turnAndFire(turnSense);
+    if (playable(column, row)) board[column][row]->turnAndFire(turnSense);
   }
 
   for (int b = 0; b < panelButtonCount; ++b) {

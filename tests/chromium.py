@@ -68,8 +68,10 @@ class Browser:
         """A page in a browser context of its own: another player at another computer."""
         context = self.call("Target.createBrowserContext")["browserContextId"]
         target = self.call("Target.createTarget", url="about:blank", browserContextId=context)["targetId"]
-        return Page(self, target, self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"],
+        page = Page(self, target, self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"],
                     width, height)
+        page.context = context
+        return page
 
 
 class Page:

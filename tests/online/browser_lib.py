@@ -1,6 +1,6 @@
 """The game's server and the online page's players in headless Chromium: what the browser tests and the
 benchmark of online play share."""
-import os, socket, subprocess, sys, tempfile, time
+import base64, os, socket, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from chromium import Browser, Page, start, stop, stop_all  # noqa: E402,F401 (the tests' and the benchmark's too)
@@ -43,17 +43,14 @@ class Player(Page):
 
     def state(self):
         return self.js("(g => ({ idle: g.idle(), turn: g.turn(), records: g.records.length, lastN: online.lastN,"
-                       " sent: online.sent.length, trace: g.begun ? Module.UTF8ToString(Module._online_trace()) : '',"
+                       " sent: online.sent.length, board: g.begun ? g.board() : '',"
                        " seats: online.seats, connection: online.state }))(online.game)")
 
-    def layout(self):
-        return self.js("[0, 1, 2, 3].map(i => Module._online_layout(i))")
-
-    def choose(self, trace, seat, rng, eager=True):
+    def choose(self, line, seat, rng, eager=True):
         """One of the seat's nodes, not burnt, by the captures its firing would make at once: an eager player
         takes one of those that capture the most, a meek one of those that capture the least, so that a game
         between the two ends within a few hundred moves."""
-        board, size, sense = trace.split(" ")[8], 24, 1 if self.js("online.settings.sense") == "ccw" else -1
+        board, size, sense = line.split(" ")[5], 24, 1 if self.js("online.settings.sense") == "ccw" else -1
         node = lambda c, r: board[5 * (c * size + r):5 * (c * size + r) + 5] if 0 <= c < size and 0 <= r < size else ""
         steps = ((1, 0), (0, -1), (-1, 0), (0, 1))  # east, north, west, south
         foreign = lambda n: n != "" and n[0] != str(seat) and n[4] != "b"
@@ -69,9 +66,29 @@ class Player(Page):
         best = (max if eager else min)(m[0] for m in mine)
         return rng.choice([(c, r) for score, c, r in mine if score == best])
 
+    def cell_point(self, col, row):  # where a click on the cell lands, in the canvas
+        return self.js(f"[0, 1].map(a => Module._online_cell_point({col}, {row}, a))")
+
     def click_cell(self, col, row):
-        x, y, cell, _ = self.layout()
-        self.click(x + col * cell + cell // 2, y + row * cell + cell // 2)
+        self.click(*self.cell_point(col, row))
+
+    def text(self, selector):  # what a person reads there ('' when it is hidden)
+        return self.js(f"(e => e && e.offsetParent !== null ? e.innerText : '')(document.querySelector('{selector}'))")
+
+    def shot(self, folder, name):  # a screenshot of the page, as PNG
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, name + ".png"), "wb") as out:
+            out.write(base64.b64decode(self.call("Page.captureScreenshot", format="png")["data"]))
+
+    def tap(self, x, y):  # a touch on the canvas at (x, y)
+        left, top = self.js("(r => [r.left, r.top])(Module.canvas.getBoundingClientRect())")
+        for kind, points in (("touchStart", [{"x": left + x, "y": top + y}]), ("touchEnd", [])):
+            self.call("Input.dispatchTouchEvent", type=kind, touchPoints=points)
+
+    def key(self, key, code):
+        for kind in ("keyDown", "keyUp"):
+            self.call("Input.dispatchKeyEvent", type=kind, key=key, code=key if key != " " else "Space",
+                      windowsVirtualKeyCode=code)
 
     def records(self):
         return self.js("online.game.records")
@@ -109,10 +126,10 @@ def start_game(host, pages):  # the host's Start, and every page in the game
     host.wait("!document.getElementById('start').disabled", 20)
     host.js("document.getElementById('start').click()")
     for page in pages:
-        page.wait("online.game.begun", 20)
+        page.wait("online.game.begun", 60)
 
 
-def rests_of(trace_lines):  # [pass, state] each time the board comes to rest, from replay trace lines
+def rests_of(trace_lines):  # [pass, board] each time the board comes to rest, as the page records it
     rests, resting = [], False
     for line in trace_lines:
         if not line.startswith("T "):
@@ -120,7 +137,7 @@ def rests_of(trace_lines):  # [pass, state] each time the board comes to rest, f
         _, frame, rest = line.rstrip("\n").split(" ", 2)
         now = rest.startswith("-1 ")
         if now and not resting:
-            rests.append([int(frame), rest])
+            rests.append([int(frame), rest[3:]])
         resting = now
     return rests
 
@@ -143,7 +160,7 @@ def play(players, until, rng, seconds=600, meek=()):
         for player in players:
             s = player.state()
             if s["idle"] and s["turn"]["current"] in s["seats"]:
-                player.click_cell(*player.choose(s["trace"], s["turn"]["current"], rng,
+                player.click_cell(*player.choose(s["board"], s["turn"]["current"], rng,
                                                   s["turn"]["current"] not in meek))
                 player.wait(f"online.lastN > {s['lastN']}", 30)
                 moves += 1

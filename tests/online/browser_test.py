@@ -2,8 +2,10 @@
 """browser_test.py SITE BIN: online games between pages in headless Chromium (a browser context per player)
 through the real spindrel-server of BIN on a loopback port. Every page's records of the moves must be equal, and
 each page's game, exported as a replay script, must reach the same board at every rest in the desktop replay tool.
-On the way: a click out of turn, moves the rules refuse, nonsense from the server, a page closed and opened again,
-and the server killed and restarted."""
+On the way: what a person reads in the lobby, the waiting room, the game and at its end; moves by key and by a
+careful tap; a click out of turn, clicks that are not moves, moves the rules refuse, nonsense from the server, a
+page closed and opened again, the server killed (the lost connection) and restarted, a hidden tab's notification,
+the finished game watched again. Screenshots of each state go to BIN/../online-shots/."""
 import os, random, shutil, signal, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -37,32 +39,93 @@ def compare(pages, what, replay, scratch):
     return records[0]
 
 
-def two_players(browser, server, replay, scratch):
+def two_players(browser, server, replay, scratch, shots):
+    # The lobby says what the game is and what each choice means; the game's keys are not there yet.
+    lobby = player(browser, server.base + "online.html", SPEED)
+    lobby.wait("online.state == 'connected'", 20)
+    text = lobby.text("#create")
+    check(all(t in text for t in ("A game of turning nodes", "invite link", "this browser", "the computer, TOUGH"))
+          and lobby.text("#keys") == "" and lobby.text("#screen") == "", "the lobby explains the game and the choices")
+    lobby.shot(shots, "lobby")
+    lobby.close()
+
+    # The waiting room: red has not opened its link, and Start says so; each link says whom it is for.
     a, invites = create(browser, server.base, SPEED, ["browser", "friend"], 2, "ccw")
+    links = [a.js(f"document.querySelector('label[for=link{i}]').innerText") for i in range(2)]
+    check(a.text("#seats").count("not joined yet") == 1 and a.js("document.getElementById('start').disabled")
+          and a.text("#why") == "Waiting for Red to open their invite link" and "Invite link for \u25c6 Red" in links[0]
+          and links[1].startswith("Watch link"), f"the waiting room says who has not joined and which link is which:"
+          f" {links}")
+    a.shot(shots, "waiting")
     b = player(browser, invites[0], SPEED)
-    check(a.wait("document.getElementById('seats').textContent.includes('a friend') &&"
-                 " !document.getElementById('seats').textContent.includes('away') && 1"), "blue sees red join")
+    check(a.wait("document.getElementById('seats').innerText.includes('joined') &&"
+                 " !document.getElementById('seats').innerText.includes('not joined') &&"
+                 " !document.getElementById('start').disabled && 1") and a.text("#why") == "", "blue sees red join")
     start_game(a, [a, b])
     rng, pages = random.Random(18), [a, b]
     play(pages, lambda: a.js("online.lastN") >= 6, rng, meek=(2,))
     settled(pages)
 
+    # The game page: the status beside the board, in each player's terms; the moves by key and by a careful tap.
+    mover, other = (a, b) if a.state()["turn"]["current"] == 1 else (b, a)
+    check(mover.text("#turn").startswith("Your turn") and other.text("#turn").endswith("'s turn") and
+          "Round" in a.text("#counters") and "nodes" in a.text("#seats") and "Esc" in a.text("#keys") and
+          a.text("#create") == "", f"whose turn it is, in each page's terms: {mover.text('#turn')} / "
+          f"{other.text('#turn')}")
+    mover.shot(shots, "game")
+    for page, how in ((mover, "keys"), (other, "tap")):
+        s = page.state()
+        col, row = page.choose(s["board"], s["turn"]["current"], rng)
+        if how == "keys":
+            page.key("ArrowRight", 39)  # the first arrow marks the board's middle
+            marked = page.js("online.game.marked()")
+            for _ in range(abs(col - marked[0])):
+                page.key("ArrowRight" if col > marked[0] else "ArrowLeft", 39 if col > marked[0] else 37)
+            for _ in range(abs(row - marked[1])):
+                page.key("ArrowDown" if row > marked[1] else "ArrowUp", 40 if row > marked[1] else 38)
+            page.key("Enter", 13)
+        else:
+            page.tap(*page.cell_point(col, row))
+            time.sleep(0.3)
+            check(page.state()["sent"] == s["sent"] and page.js("online.game.marked()") == [col, row],
+                  "a first tap marks the node and sends nothing")
+            page.tap(*page.cell_point(col, row))
+        page.wait(f"online.lastN > {s['lastN']}", 30)
+        (a if page is b else b).wait(f"online.lastN > {s['lastN']}", 30)
+        settled(pages)
+        check((a if page is b else b).records()[-1] | {"board": 0} == {"n": s["lastN"] + 1, "seat": s["turn"]["current"],
+              "col": col, "row": row, "outcome": "applied", "board": 0}, f"a move made by {how} reaches the other page")
+    settled(pages)
+
+    # Right and middle clicks and the wheel over the mover's nodes send nothing.
+    mover = a if a.state()["turn"]["current"] == 1 else b
+    s = mover.state()
+    x, y = mover.cell_point(*mover.choose(s["board"], s["turn"]["current"], rng))
+    left, top = mover.js("(r => [r.left, r.top])(Module.canvas.getBoundingClientRect())")
+    for button in ("right", "middle"):
+        for kind in ("mousePressed", "mouseReleased"):
+            mover.call("Input.dispatchMouseEvent", type=kind, x=left + x, y=top + y, button=button, clickCount=1)
+    mover.call("Input.dispatchMouseEvent", type="mouseWheel", x=left + x, y=top + y, deltaX=0, deltaY=120)
+    time.sleep(0.5)
+    check(mover.state()["sent"] == s["sent"] and a.js("online.lastN") == s["lastN"],
+          "a right click, a middle click and the wheel send no move")
+
     # A click on a node of the player whose turn it is not: nothing is sent, nothing changes.
     mover, other = (a, b) if a.state()["turn"]["current"] == 1 else (b, a)
     before = [p.state() for p in pages]
     other_seat = 3 - before[0]["turn"]["current"]
-    other.click_cell(*other.choose(before[0]["trace"], other_seat, rng))  # its own node
-    other.click_cell(*other.choose(before[0]["trace"], 3 - other_seat, rng))  # the mover's
+    other.click_cell(*other.choose(before[0]["board"], other_seat, rng))  # its own node
+    other.click_cell(*other.choose(before[0]["board"], 3 - other_seat, rng))  # the mover's
     time.sleep(0.5)
     after = [p.state() for p in pages]
-    check(all(x["trace"].split(" ")[2:] == y["trace"].split(" ")[2:] and x["lastN"] == y["lastN"] and
+    check(all(x["board"] == y["board"] and x["lastN"] == y["lastN"] and
               x["sent"] == y["sent"] for x, y in zip(before, after)), "a click out of turn changes nothing on any page")
 
     # Moves the rules ignore, sent as a page could: for the seat not to move, and on a node not the mover's.
     seat, game = before[0]["turn"]["current"], a.js("online.gameNumber")
     other.js(f"online.send({{type: 'move', game: {game}, seat: {other_seat}, col: 0, row: 0,"
              f" seq: ++online.seq[{other_seat}]}})")
-    foreign = next((c, r) for c in range(24) for r in range(24) if before[0]["trace"].split(" ")[8][5 * (24 * c + r)]
+    foreign = next((c, r) for c in range(24) for r in range(24) if before[0]["board"].split(" ")[5][5 * (24 * c + r)]
                    == str(other_seat))
     mover.js(f"online.send({{type: 'move', game: {game}, seat: {seat}, col: {foreign[0]}, row: {foreign[1]},"
              f" seq: ++online.seq[{seat}]}})")
@@ -98,21 +161,55 @@ def two_players(browser, server, replay, scratch):
     watcher.wait("online.game.begun && !online.game.catchingUp", 60)
     pages.append(watcher)
 
-    # The server killed mid-game and started again on the same files: the pages reconnect and play on.
+    check(watcher.text("#turn").startswith("You are watching") and "Esc" not in watcher.text("#keys"),
+          f"the watcher reads that it is watching: {watcher.text('#turn')}")
+
+    # The server killed mid-game: a countdown to each try, the board dimmed, after three failed tries the
+    # server said to be unreachable with a button to try now; started again, the pages reconnect and play on.
     play(pages[:2], lambda: a.js("online.lastN") >= 26, rng, meek=(2,))
     settled(pages)
     server.kill()
     for page in pages:
         page.wait("online.state != 'connected'", 20)
+    first = a.wait("/connection lost; trying again in [0-9] s/i.test(document.getElementById('connection').innerText)"
+                   " && document.getElementById('connection').innerText", 20)
+    check(a.wait(f"document.getElementById('connection').innerText != {first!r} &&"
+                 " /again in [0-9] s/.test(document.getElementById('connection').innerText)", 5) and
+          a.js("Module.canvas.classList.contains('dim')"), f"the lost connection counts down ({first}) and dims the board")
+    check(a.wait("document.getElementById('connection').innerText.includes('cannot be reached') &&"
+                 " !!document.getElementById('try-now')", 30), "after three failed tries: the server cannot be reached")
+    a.shot(shots, "lost-connection")
     server.start()
+    a.js("document.getElementById('try-now').click()")
     for page in pages:
-        page.wait("online.state == 'connected'", 30)
+        page.wait("online.state == 'connected' && !Module.canvas.classList.contains('dim')", 30)
+
+    # A hidden tab gets its notification when its turn comes.
+    browser.call("Browser.grantPermissions", permissions=["notifications"], origin=server.base.rstrip("/"),
+                 browserContextId=a.context)
+    a.js("Object.defineProperty(document, 'hidden', {get: () => true, configurable: true}); online.notified = 0")
+    play(pages[:2], lambda: a.js("online.notified > 0 || online.lastN > 29"), rng, meek=(2,))
+    check(a.wait("online.notified > 0 && document.title.startsWith('Your turn') && 1", 30) == 1,
+          "a hidden tab gets its notification, and its title says it is your turn")
+    a.js("Object.defineProperty(document, 'hidden', {get: () => false})")
     moves = play(pages[:2], lambda: a.js("online.game.turn().winner") != 0, rng, 900, meek=(2,))
     records = compare(pages, "a two-player game after the server's restart, to its end", replay, scratch)
     check(a.js("online.game.turn().winner") in (1, 2), f"the game has a winner after {len(records)} moves"
           f" ({moves} since the restart)")
-    check(a.js("!document.getElementById('start').hidden && !document.getElementById('start').disabled") is True,
-          "after the win a new game with the same seats is offered")
+    winner = a.js("online.game.turn().winner")
+    results = [page.text("#result") for page in pages]
+    name = ["Blue", "Red"][winner - 1] + " won"
+    check(results == [name, name, name][:winner - 1] + ["You won"] + [name, name][winner - 1:],
+          f"each page says the result in its player's terms: {results}")
+    check(a.text("#start") == "New game, same seats" and a.js("!document.getElementById('start').disabled") and
+          "Watch this game again" in a.text("#again"), "after the win: a new game with the same seats, a link to"
+          " watch it again")
+    a.shot(shots, "end")
+    again = player(browser, a.js("document.getElementById('again-link').value"), SPEED)
+    again.wait(f"online.game.records.length == {len(records)} && online.game.turn().winner", 120)
+    check(again.records() == records and again.js("online.game.slices") == 0, "the finished game watched again"
+          " from its first move, at the game's pace, makes the same moves")
+    again.close()
 
     # The new game: every page starts a fresh game from the room's new seed; then Esc on red's page leaves it.
     seed = a.js("online.seed")
@@ -128,6 +225,8 @@ def two_players(browser, server, replay, scratch):
     check(b.wait("online.left && document.getElementById('connection').textContent.includes('left') && 1", 20) == 1
           and a.wait("document.getElementById('seats').textContent.includes('away') && 1", 20) == 1,
           "Esc leaves the game: red's page says so, blue's shows red away")
+    for page in pages:
+        page.close()
 
 
 def reloaded(page, condition, seconds=60):  # the condition, in a page that loads itself again on the way
@@ -140,7 +239,9 @@ def reloaded(page, condition, seconds=60):  # the condition, in a page that load
                 raise
 
 
-def four_players(browser, server, replay, scratch):
+def four_players(browser, server, replay, scratch, shots):
+    """Two meek humans against two computers: once both humans are out, every page runs the computers' game to
+    its end unpaced, and says so."""
     c, invites = create(browser, server.base, SPEED, ["browser", "c1", "friend", "c2"], 4, "cw")
     d = player(browser, invites[0], SPEED)
     start_game(c, [c, d])
@@ -149,9 +250,17 @@ def four_players(browser, server, replay, scratch):
         page.wait("online.game.rests.length > 0", 30)
         check(page.js("[1, 2, 3, 4].map(s => Module._online_seat(s)).concat(Module._online_layout(4))")
               == [0, 1, 0, 2, -1], "the four-player game has the room's seats and turning on every page")
-    play(pages, lambda: c.js("online.lastN >= 150 || online.game.turn().winner != 0"), random.Random(19), 900)
-    records = compare(pages, "a four-player game with two computer seats", replay, scratch)
-    check(len(records) >= 150, f"the four-player game ran {len(records)} moves of its humans")
+    play(pages, lambda: c.js("online.game.finishing || online.game.turn().winner != 0"), random.Random(19), 900,
+         meek=(1, 3))
+    records = compare(pages, "a four-player game to its end", replay, scratch)
+    winner = c.js("online.game.turn().winner")
+    out = [page.js("Object.keys(online.game.out).length == 2 && online.game.slices > 0") for page in pages]
+    results = [page.text("#result") for page in pages]
+    check(winner != 0 and (all(out) and results == ["You are out"] * 2 or not any(out) and "You won" in results),
+          f"after {len(records)} moves of its humans the game has a winner ({winner}); pages out of it, having run"
+          f" the rest unpaced: {out}; they read {results}")
+    if all(out):
+        c.shot(shots, "out")
 
 
 def main():
@@ -161,9 +270,10 @@ def main():
     try:
         server = Server(f"{bin_dir}/spindrel-server", site, scratch).start()
         browser = Browser(scratch)
+        shots = os.path.join(os.path.dirname(bin_dir), "online-shots")
         for scenario in (two_players, four_players):
             try:
-                scenario(browser, server, f"{bin_dir}/spindrel-replay", scratch)
+                scenario(browser, server, f"{bin_dir}/spindrel-replay", scratch, shots)
             except Exception as e:
                 check(False, f"{scenario.__name__}: {type(e).__name__}: {e}")
     except Exception as e:

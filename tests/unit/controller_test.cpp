@@ -64,10 +64,12 @@ TEST(Clicks, BoardBoundsAreStrictOnAllFourEdgesAndOnlyAnIdleTurnMoves) {
   }
 
   const int x = boardOriginX + 24 * 4 + 5, y = boardOriginY + 24 * 6 + 5;  // cell (4, 6)
-  for (int blocked = 0; blocked < 3; ++blocked) {  // someone else's node, busy, decided
+  // Someone else's node, busy, decided, and where burnout exists, burnt.
+  for (int blocked = 0; blocked < (burnoutEnabled ? 4 : 3); ++blocked) {
     humanGame(blocked == 0 ? Red : Blue);
     if (blocked == 1) settleCountdown = 1;
     if (blocked == 2) winner = Blue;
+    if (blocked == 3) board[4][6]->withBurnout([](auto& n) { n.burnt = true; });
     click(x, y);
     frame();
     EXPECT_TRUE(turnedCells().empty()) << blocked;

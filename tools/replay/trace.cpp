@@ -2,13 +2,9 @@
 
 #include <cstdio>
 
+#include "board/board_text.h"
 #include "board/cascade.h"
 #include "game/game_state.h"
-
-namespace {
-// A value that should be one digit; anything else shows up as '?'.
-char digit(int value) { return value >= 0 && value <= 9 ? static_cast<char>('0' + value) : '?'; }
-}  // namespace
 
 size_t formatTraceLine(char* buffer, long frame) {
   const GameState& g = *gameState;
@@ -19,19 +15,7 @@ size_t formatTraceLine(char* buffer, long frame) {
                     static_cast<int>(g.turnCount), static_cast<int>(g.nodeCounts[0]),
                     static_cast<int>(g.nodeCounts[1]), static_cast<int>(g.nodeCounts[2]),
                     static_cast<int>(g.nodeCounts[3]), static_cast<int>(g.nodeCounts[4]));
-  char* out = buffer + length;
-  forEachNode([&](const Node& node) {
-    *out++ = digit(node.owner);
-    *out++ = digit(node.direction);
-    *out++ = node.fuse == -1 ? '.' : digit(node.fuse);
-    char fireCount = '-', burnt = '-';
-    node.withBurnout([&](const auto& n) {
-      fireCount = digit(n.fireCount);
-      burnt = n.burnt ? 'b' : '-';
-    });
-    *out++ = fireCount;
-    *out++ = burnt;
-  });
+  char* out = writeBoardText(buffer + length);
   *out++ = '\n';
   return static_cast<size_t>(out - buffer);
 }

@@ -1,15 +1,15 @@
-// The online page: the lobby, the connection to the server and what the page
-// shows beside the canvas. The game itself is OnlineGame (online_lockstep.js),
-// the program Emscripten builds is online.js and online.wasm.
+// The online page: the connection to the server, the room's messages and
+// the player's input. The game itself is OnlineGame (online_lockstep.js),
+// what the page says is OnlineView (online_view.js), the program Emscripten
+// builds is online.js and online.wasm.
 //   online.html                               the lobby: create a game
 //   online.html#room=CODE&token=TOKEN...      play the seats of those tokens
 //   online.html#room=CODE                     watch
+//   online.html#room=CODE&game=N&from=start   watch game N again from its first move, at the game's pace
 // online.html?speed=N runs up to N passes per display frame (for tests).
 'use strict';
 
 (function () {
-  var NAMES = ['Blue', 'Red', 'Green', 'Yellow'];
-  var STRENGTHS = { 1: 'NORMAL', 2: 'TOUGH' };
   var HEX = /^[0-9a-f]{32,128}$/i;
   var MAX_INT = 2147483647;
   var $ = function (id) { return document.getElementById(id); };
@@ -19,6 +19,8 @@
   var S = window.online = {
     room: link.get('room'),
     tokens: link.getAll('token'),
+    again: link.get('from') === 'start',  // a finished game watched again
+    seen: JSON.parse(localStorage.getItem('spindrel-seen-' + link.get('room')) || '{}'),  // seats seen in the room
     seats: [],          // the seats this page plays
     settings: null,
     gameNumber: 0,
@@ -44,18 +46,26 @@
   window.Module = {
     canvas: canvas,
     noAudioDecoding: true,
+    // The game's diagnostics go to the console, but not while the page catches up: a line a click adds up.
+    print: function (line) { if (!S.game.catchingUp && !S.game.finishing) console.log(line); },
     onRuntimeInitialized: function () {
       Module.requestFullscreen = toggleFullscreen;  // F (screen.js)
+      // The board only: the canvas cropped to the board and a margin as wide as the one above it.
+      var left = Module._online_layout(0) - Module._online_layout(1);
+      canvas.style.marginLeft = -left + 'px';
+      $('screen').style.width = Module._online_layout(3) - left + 'px';
       S.ready = true;
+      S.readyAt = performance.timeOrigin + performance.now();
       begin();
     }
   };
   var passesShown = 0;
+  var view = window.OnlineView(S, address);
   S.game = window.OnlineGame(Module, {
     speed: speed,
-    onLocalClick: sendMove,
+    onPress: press,
     onRecord: show,
-    onCaughtUp: show,
+    onCaughtUp: function () { dim(); show(); },
     onPass: function (pass) { if (pass - passesShown >= 6) { passesShown = pass; show(); } },
     onStopped: leave
   });
@@ -120,18 +130,21 @@
       S.broken = null;
       S.seats = m.seats;
       S.settings = m.settings;
-      S.present = m.present;
+      seen(m.present);
       S.seats.forEach(function (seat) { S.seq[seat] = Math.max(S.seq[seat] || 0, m.lastSeq[seat] || 0); });
       // A move the server never took is lost with the connection: the player clicks again.
       if (S.outstanding && (m.lastSeq[S.outstanding.seat] || 0) < S.outstanding.seq) S.outstanding = null;
       if (S.tokens.length > S.seats.length) message('Some of this link\'s seats are not seats of this room.');
       setState('connected');
+      if (S.seats.length && m.game > 0) view.askToNotify();
+      if (S.again && Number(link.get('game')) !== m.game)
+        message('The room has started another game since: this is its latest game.');
       if (m.game === 0) return;
       if (S.game.begun && m.game !== S.gameNumber) return location.reload();  // a new game began meanwhile
       if (!S.game.begun) {
         S.gameNumber = m.game;
         S.seed = m.seed;
-        S.catchUp = true;
+        S.catchUp = !S.again;
         begin();
       }
     },
@@ -140,6 +153,7 @@
       if (S.game.begun) return location.reload();  // every game starts from a fresh program
       S.gameNumber = m.game;
       S.seed = m.seed;
+      if (S.seats.length) view.askToNotify();
       begin();
     },
     move: function (m) {
@@ -150,19 +164,27 @@
       if (m.n <= S.lastN) return;  // had it already
       if (m.n !== S.lastN + 1) return broken('a move of the room is missing');
       S.lastN = m.n;
+      S.movesAt = performance.timeOrigin + performance.now();
       if (S.outstanding && S.outstanding.seat === m.seat) S.outstanding = null;
-      S.game.receive({ n: m.n, seat: m.seat, col: m.col, row: m.row });
+      S.game.receive({ n: m.n, seat: m.seat, col: m.col, row: m.row }, S.again);
     },
-    presence: function (m) { S.present = m.present; },
+    presence: function (m) { seen(m.present); },
     error: function (m) {
       S.errors.push(m.message);
       message('The server says: ' + m.message);
     }
   };
 
+  function seen(present) {
+    S.present = present;
+    present.forEach(function (seat) { S.seen[seat] = true; });
+    localStorage.setItem('spindrel-seen-' + S.room, JSON.stringify(S.seen));
+  }
+
   function begin() {
     if (!S.ready || S.seed === null || S.game.begun) return;
     S.game.begin(S.seed, S.settings, S.catchUp);
+    S.begunAt = performance.timeOrigin + performance.now();
     canvas.focus();
   }
 
@@ -191,10 +213,41 @@
     S.sent.push({ seat: seat, col: col, row: row, seq: seq, at: performance.timeOrigin + performance.now() });
   }
 
+  // A press on a cell of the board. A mouse click plays it at once; a tap
+  // marks the node, and a second tap on the marked node plays it.
+  var pointerKind = 'mouse';
+  canvas.addEventListener('pointerdown', function (e) { pointerKind = e.pointerType; }, true);
+  function press(col, row) {
+    var marked = S.game.marked();
+    if (pointerKind !== 'touch' || (marked[0] === col && marked[1] === row)) play(col, row);
+    else S.game.mark(col, row);
+  }
+  function play(col, row) {
+    var turn = S.game.turn();
+    if (!turn || S.seats.indexOf(turn.current) < 0 || !S.game.playable(col, row)) return;
+    S.game.mark(-1, -1);
+    sendMove(turn.current, col, row);
+  }
+  // The keys: the arrows move the mark (the first marks the board's middle),
+  // Enter or Space plays the marked node.
+  var STEPS = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] };
+  addEventListener('keydown', function (e) {
+    if (!S.game.begun || !S.seats.length || e.altKey || e.ctrlKey || e.metaKey) return;
+    var marked = S.game.marked(), step = STEPS[e.key];
+    if (step) {
+      S.game.step(step[0], step[1]);
+    } else if ((e.key === 'Enter' || e.key === ' ') && marked[0] >= 0) {
+      play(marked[0], marked[1]);
+    } else return;
+    e.preventDefault();
+    e.stopPropagation();
+  }, true);
+
   // The connection: one WebSocket; when it ends, another after a pause that
   // doubles with every failed attempt, up to 8 s.
   function connect() {
     clearTimeout(S.timer);
+    S.retryAt = null;
     setState('connecting');
     var ws = S.socket = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws');
     ws.onopen = function () {
@@ -208,10 +261,19 @@
       if (!S.left) retry();
     };
   }
+  // The first try follows the lost connection; from the fourth on, three have failed.
   function retry() {
     var delay = Math.min(8000, 500 * Math.pow(2, S.attempt++)) * (0.8 + 0.4 * Math.random());
-    setState('reconnecting in ' + (delay / 1000).toFixed(1) + ' s');
+    S.retryAt = performance.now() + delay;
     S.timer = setTimeout(connect, delay);
+    countdown();
+  }
+  // The seconds to the next try, said again every second.
+  function countdown() {
+    if (!S.retryAt) return;
+    var left = Math.max(1, Math.ceil((S.retryAt - performance.now()) / 1000));
+    setState((S.attempt > 3 ? 'the server cannot be reached' : 'connection lost') + '; trying again in ' + left + ' s');
+    setTimeout(countdown, (S.retryAt - performance.now()) % 1000 || 1000);
   }
   function broken(why) {
     S.broken = why;
@@ -226,7 +288,6 @@
     if (S.socket) S.socket.close();
     S.socket = null;
     setState('you left the game');
-    canvas.style.opacity = 0.4;
     var again = document.createElement('button');
     again.textContent = 'Back to the game';
     again.onclick = function () { location.reload(); };
@@ -243,25 +304,26 @@
       text = 'Connection broken (' + S.broken + ')' + (state.indexOf('broken') === 0 ? '' : '; ' + state);
     $('connection').textContent = text;
     $('connection').className = state === 'connected' ? '' : 'bad';
+    if (S.retryAt && S.attempt > 3) {
+      var now = document.createElement('button');
+      now.textContent = 'Try now';
+      now.id = 'try-now';
+      now.onclick = connect;
+      $('connection').append(' ', now);
+    }
+    dim();
     show();
+  }
+  // The board is dimmed while it may not be the room's: not connected, behind, or left.
+  function dim() {
+    canvas.classList.toggle('dim', S.left || S.state !== 'connected' || S.game.catchingUp);
   }
   function message(text) { $('message').textContent = text; }
 
   // The lobby's form: players, turning and who plays each colour.
-  var CHOICES = [['browser', 'this browser'], ['friend', 'a friend (invite link)'],
-                 ['c1', 'the computer, NORMAL'], ['c2', 'the computer, TOUGH']];
   function seatChoices() {
-    var body = $('seat-choices');
-    NAMES.forEach(function (name, i) {
-      var row = body.insertRow(), select = document.createElement('select');
-      row.insertCell().innerHTML = '<span class="seat seat' + (i + 1) + '">' + name + '</span>';
-      select.id = 'seat' + (i + 1);
-      CHOICES.forEach(function (c) { select.add(new Option(c[1], c[0])); });
-      select.value = ['browser', 'friend', 'c1', 'c1'][i];
-      row.insertCell().appendChild(select);
-      row.className = i >= 2 ? 'far' : '';
-    });
-    var players = $('players');
+    view.lobby();
+    var players = $('players'), body = $('seat-choices');
     function rows() {
       [].forEach.call(body.querySelectorAll('.far'), function (r) { r.hidden = players.value !== '4'; });
     }
@@ -270,7 +332,7 @@
     $('create').onsubmit = function (e) {
       e.preventDefault();
       var count = Number(players.value);
-      var choices = NAMES.map(function (_, i) { return i < count ? $('seat' + (i + 1)).value : 'c1'; });
+      var choices = [1, 2, 3, 4].map(function (seat, i) { return i < count ? $('seat' + (i + 1)).value : 'c1'; });
       if (!choices.some(function (c) { return c === 'browser' || c === 'friend'; }))
         return message('At least one colour needs a person.');
       S.choices = choices;
@@ -283,71 +345,14 @@
     };
   }
 
-  function invitesHtml() {
-    var invites = JSON.parse(localStorage.getItem('spindrel-invites-' + S.room) || '{}');
-    var rows = Object.keys(invites).map(function (seat) {
-      return [NAMES[seat - 1] + '\'s invite link (send it to your friend)', address(S.room, [invites[seat]])];
-    });
-    rows.push(['Watch link (anyone, read-only)', address(S.room, [])]);
-    return rows.map(function (r, i) {
-      return '<p>' + r[0] + ' <button type="button" data-copy="link' + i + '">Copy</button>' +
-        '<input readonly id="link' + i + '" value="' + r[1] + '"></p>';
-    }).join('');
-  }
-
-  var shown = {};
-  function replace(id, html) {
-    if (shown[id] !== html) $(id).innerHTML = shown[id] = html;
-  }
-
-  // Beside the canvas: who plays which colour, whose turn it is, the links.
+  // What the page says, said again; while the page catches up, once.
+  var toldCatchingUp = false;
   function show() {
-    $('create').hidden = !!S.room;
-    $('room').hidden = !S.room;
-    if (!S.room || !S.settings) return;
-    var turn = S.game.turn(), settings = S.settings;
-    var rows = [];
-    for (var seat = 1; seat <= settings.players; ++seat) {
-      var who = settings.seats[seat - 1], here = S.present.indexOf(seat) >= 0;
-      var text = who.kind === 'computer' ? 'the computer, ' + STRENGTHS[who.strength]
-        : S.seats.indexOf(seat) >= 0 ? 'you' : 'a friend';
-      if (who.kind === 'human' && !here) text += ' <span class="away">(away)</span>';
-      var mark = turn && turn.atRest && turn.winner === 0 && turn.current === seat ? ' class="turn"' : '';
-      rows.push('<tr' + mark + '><td class="seat seat' + seat + '">' + NAMES[seat - 1] + '</td><td>' + text + '</td></tr>');
-    }
-    replace('seats', rows.join(''));
-
-    var line;
-    if (!turn) line = S.gameNumber ? 'The game is starting' : 'Waiting for the game to start';
-    else if (turn.winner) line = NAMES[turn.winner - 1] + ' has won';
-    else if (S.game.catchingUp) line = 'Catching up with the game';
-    else if (!turn.atRest || !turn.human) line = 'Busy';
-    else {
-      line = NAMES[turn.current - 1] + '\'s turn';
-      if (S.seats.indexOf(turn.current) >= 0) line += ' (yours)';
-      else if (S.present.indexOf(turn.current) < 0) line += ' (away: the game waits)';
-    }
-    replace('turn', line.replace(/'/g, '&#39;'));
-
-    replace('invites', !turn ? invitesHtml() : '');
-
-    var humans = settings.seats.slice(0, settings.players).map(function (s, i) { return s.kind === 'human' ? i + 1 : 0; })
-      .filter(Boolean);
-    var everyone = humans.every(function (s) { return S.present.indexOf(s) >= 0; });
-    var start = $('start');
-    start.hidden = !S.seats.length || S.left || !(S.gameNumber === 0 || (turn && turn.winner));
-    start.disabled = !everyone || S.state !== 'connected';
-    start.textContent = S.gameNumber === 0 ? 'Start the game' : 'New game, same seats';
+    if (S.game.catchingUp && toldCatchingUp) return;
+    toldCatchingUp = S.game.catchingUp;
+    view.show();
   }
 
-  $('invites').onclick = function (e) {
-    var id = e.target.getAttribute('data-copy');
-    if (!id) return;
-    var input = $(id);
-    input.select();
-    if (navigator.clipboard) navigator.clipboard.writeText(input.value).catch(function () { document.execCommand('copy'); });
-    else document.execCommand('copy');
-  };
   $('start').onclick = function () { send({ type: 'start', game: S.gameNumber + 1 }); };
   addEventListener('hashchange', function () { location.reload(); });
 

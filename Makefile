@@ -10,7 +10,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
            xvfb xauth xdotool x11-utils imagemagick python3 xz-utils \
-           libboost-dev nlohmann-json3-dev libsqlite3-dev
+           libboost-dev nlohmann-json3-dev libsqlite3-dev libcli11-dev
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db

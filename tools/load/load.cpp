@@ -9,9 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
-#include <CLI/CLI.hpp>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
@@ -28,6 +28,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "protocol.h"
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -212,7 +214,7 @@ void Page::onMessage(std::string_view text) {
 
 void Page::onMove(long n, int s, int col, int row) {
   auto now = Clock::now();
-  int k = col + 24 * row;
+  int k = col + static_cast<int>(protocol::boardSize) * row;
   if (n < nextN) ++figures.duplicated;
   if (n != nextN || k <= lastK[s]) ++figures.disordered;
   nextN = std::max(nextN, n + 1);
@@ -243,7 +245,8 @@ void Page::sendMove() {
   char text[96];
   std::snprintf(text, sizeof text,
                 "{\"type\":\"move\",\"game\":1,\"seat\":%d,\"col\":%d,\"row\":%d,\"seq\":%d}", seat,
-                k % 24, k / 24, k + 1);
+                static_cast<int>(k % protocol::boardSize),
+                static_cast<int>(k / protocol::boardSize), k + 1);
   send(std::string(text));
   wait(std::chrono::microseconds(static_cast<long>(1e6 / config.rate)));
 }
@@ -348,7 +351,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 100000));
   app.add_option("--moves", config.moves, "moves each seat sends")
       ->capture_default_str()
-      ->check(CLI::Range(1, 576));
+      ->check(
+          CLI::Range(1, static_cast<int>(protocol::cells)));  // a seat's moves are distinct cells
   app.add_option("--rate", config.rate, "moves a second from each seat")
       ->capture_default_str()
       ->check(CLI::Range(0.1, 19.0));

@@ -19,8 +19,6 @@
 
 namespace {
 constexpr int maxHeldEvents = 64;
-constexpr double framePeriodMs = 1000.0 / revision::framesPerSecond;
-constexpr double jitterMs = 4.0;
 
 long frame = 0;  // passes run since the game began, counted as the replay tool does
 double lastDisplayMs = 0;
@@ -55,7 +53,7 @@ void takeBrowserEvents() {
 // the game's pace skips the display frames that come too early.
 void displayFrame() {
   const double now = emscripten_get_now();
-  if (lastDisplayMs != 0 && now - lastDisplayMs < framePeriodMs - jitterMs) return;
+  if (lastDisplayMs != 0 && now - lastDisplayMs < webShortestPassGapMs) return;
   lastDisplayMs = now;
   takeBrowserEvents();
   for (int pass = 0; !quitRequested &&

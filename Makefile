@@ -10,7 +10,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
            xvfb xauth xdotool x11-utils imagemagick python3 xz-utils \
-           libboost-dev nlohmann-json3-dev libsqlite3-dev libsqlitecpp-dev libssl-dev
+           libboost-dev nlohmann-json3-dev libsqlite3-dev libsqlitecpp-dev libssl-dev libcli11-dev
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.
 PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
@@ -209,11 +209,11 @@ test-debian13:
 
 # --- Gates: each fails naming the file and line of what it found. They find
 # their files through git, so new folders are covered as they land. ---------
-.PHONY: gates format-check shellcheck analyse werror test-asan soak-ci
+.PHONY: gates format-check shellcheck analyse layering werror test-asan soak-ci
 GATE_FILES = git ls-files --cached --others --exclude-standard
 GATE_PACKAGES = clang-format shellcheck cppcheck
 
-gates: format-check shellcheck analyse
+gates: format-check shellcheck analyse layering
 
 format-check:
 	$(call install-missing,$(GATE_PACKAGES))
@@ -235,6 +235,11 @@ analyse:
 	$(GATE_FILES) '*.cpp' | xargs cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ \
 	  --enable=warning,performance,portability,unusedFunction --suppress=missingIncludeSystem \
 	  -I . -DSPINDREL_REVISION_HEADER='"revisions/current.h"' --template=gcc
+
+# Every #include and every CMake source list against the layering table in
+# HACKING.md, which the script reads.
+layering:
+	python3 tools/gates/layering.py
 
 # The build with every warning an error; later makes keep it (CMake's cache).
 werror: deps

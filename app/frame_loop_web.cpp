@@ -1,19 +1,13 @@
 #include <emscripten.h>
 
 #include "app/shell.h"
-#include "revisions/settings.h"
 
 namespace {
-// A display faster than the game's pace (120 Hz and up) skips the display
-// frames that come too early, so the game keeps the desktop's speed; a few
-// milliseconds of slack absorb the browser's jitter.
-constexpr double framePeriodMs = 1000.0 / revision::framesPerSecond;
-constexpr double jitterMs = 4.0;
 double lastPassMs = 0;
 
 void displayFrame() {
   const double now = emscripten_get_now();
-  if (lastPassMs != 0 && now - lastPassMs < framePeriodMs - jitterMs) return;
+  if (lastPassMs != 0 && now - lastPassMs < webShortestPassGapMs) return;
   lastPassMs = now;
   runFrame();
   if (!quitRequested) return;

@@ -3,6 +3,7 @@
 
 #include "game/game_state.h"  // quitRequested
 #include "render/screen.h"    // screen
+#include "revisions/settings.h"
 
 extern const char* const windowCaption;
 
@@ -24,6 +25,12 @@ void drawScene();
 void runFrame();
 // Waits until a 60th of a second has passed since the previous frame.
 void paceFrame();
+// A page cannot wait: it runs at the display's rate, and a display faster
+// than the game's pace (120 Hz and up) skips the display frames that come
+// sooner than this after the last pass, so the game keeps the desktop's
+// speed; the few milliseconds under the game's period absorb the browser's
+// jitter. The game page and the online page both pace by it.
+inline constexpr double webShortestPassGapMs = 1000.0 / revision::framesPerSecond - 4.0;
 // Runs runFrame until a quit is requested, then shuts down. The desktop
 // loops here with paceFrame; the browser cannot block and runs one pass per
 // display frame (app/frame_loop_desktop.cpp, app/frame_loop_web.cpp).

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "log.h"
+#include "protocol.h"
 
 namespace server {
 
@@ -47,6 +48,11 @@ bool intField(const json& m, const char* key, long long low, long long high, lon
   if (it == m.end() || !it->is_number_integer()) return false;
   out = it->get<long long>();
   return out >= low && out <= high;
+}
+
+// A whole-number field within the protocol's range for it, or false.
+bool intField(const json& m, const char* key, protocol::Range range, long long& out) {
+  return intField(m, key, range.low, range.high, out);
 }
 
 std::shared_ptr<const std::string> text(const json& m) {
@@ -122,7 +128,8 @@ void Rooms::create(Peer& peer, const json& m) {
     if (kind == s.end() || !kind->is_string() || (*kind != "human" && *kind != "computer"))
       return refuse(peer, which + ": \"kind\" must be \"human\" or \"computer\"");
     long long strength = 1;
-    if (s.contains("strength") && !intField(s, "strength", 1, 2, strength))
+    if (s.contains("strength") &&
+        !intField(s, "strength", protocol::types::seat::strength, strength))
       return refuse(peer, which + ": \"strength\" must be 1 or 2");
     if (*kind == "computer" && !s.contains("strength"))
       return refuse(peer, which + ": a computer seat needs a \"strength\"");
@@ -155,7 +162,7 @@ void Rooms::join(Peer& peer, const json& m) {
   if (tokens == m.end() || !tokens->is_array())
     return refuse(peer, "join: \"tokens\" must be a list of strings");
   long long since;
-  if (!intField(m, "since", 0, 1LL << 40, since))
+  if (!intField(m, "since", protocol::to_server::join::since, since))
     return refuse(peer, "join: \"since\" must be a whole number from 0");
   auto it = rooms_.find(code->get<std::string>());
   if (it == rooms_.end()) return refuse(peer, "join: there is no room with that code");
@@ -212,7 +219,7 @@ void Rooms::join(Peer& peer, const json& m) {
 
 void Rooms::start(Peer& peer, const json& m) {
   long long game;
-  if (!intField(m, "game", 1, 1LL << 40, game))
+  if (!intField(m, "game", protocol::to_server::start::game, game))
     return refuse(peer, "start: \"game\" must be a whole number from 1");
   if (peer.room == nullptr || peer.seats.empty())
     return refuse(peer, "start: only a page that holds a seat can start a game");
@@ -245,12 +252,14 @@ void Rooms::start(Peer& peer, const json& m) {
 
 void Rooms::move(Peer& peer, const json& m) {
   long long game, seat, col, row, seq;
-  if (!intField(m, "game", 0, 1LL << 40, game))
+  namespace field = protocol::to_server::move;
+  if (!intField(m, "game", field::game, game))
     return refuse(peer, "move: \"game\" must be a whole number");
-  if (!intField(m, "seat", 1, 4, seat)) return refuse(peer, "move: \"seat\" must be 1 to 4");
-  if (!intField(m, "col", 0, 23, col) || !intField(m, "row", 0, 23, row))
-    return refuse(peer, "move: \"col\" and \"row\" must be 0 to 23");
-  if (!intField(m, "seq", 1, 1LL << 50, seq))
+  if (!intField(m, "seat", field::seat, seat)) return refuse(peer, "move: \"seat\" must be 1 to 4");
+  if (!intField(m, "col", field::col, col) || !intField(m, "row", field::row, row))
+    return refuse(peer,
+                  "move: \"col\" and \"row\" must be 0 to " + std::to_string(field::col.high));
+  if (!intField(m, "seq", field::seq, seq))
     return refuse(peer, "move: \"seq\" must be a whole number from 1");
   Room* room = peer.room;
   if (room == nullptr || room->holder[seat] != &peer)

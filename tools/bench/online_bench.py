@@ -38,7 +38,7 @@ def main():
     try:
         game = sizes(site, ["cspindrel.html", "cspindrel.js", "cspindrel.wasm", "cspindrel.data"])
         online = sizes(site, ["online.html", "online.js", "online.wasm", "online.data", "online_page.js",
-                              "online_lockstep.js", "online_view.js"])
+                              "online_lockstep.js", "online_view.js", "protocol.js"])
         print(f"online page: {online[0]} bytes ({online[1]} gzipped); the game page {game[0]} ({game[1]});"
               f" extra {online[0] - game[0]} bytes ({online[1] - game[1]} gzipped)")
 

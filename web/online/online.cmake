@@ -8,3 +8,8 @@ target_link_options(spindrel-online PRIVATE "-sEXPORTED_RUNTIME_METHODS=['UTF8To
 foreach(script online_page.js online_view.js online_lockstep.js)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${script} ${SPINDREL_SITE_DIR}/${script} COPYONLY)
 endforeach()
+# The protocol's schema, generated for the page beside its scripts.
+include(${CMAKE_SOURCE_DIR}/server/protocol.cmake)
+add_dependencies(spindrel-online spindrel_protocol_files)
+add_custom_command(TARGET spindrel-online POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
+  ${SPINDREL_PROTOCOL_DIR}/protocol.js ${SPINDREL_SITE_DIR}/protocol.js)

@@ -29,8 +29,6 @@
 
 namespace {
 constexpr int maxHeldEvents = 64;
-constexpr double framePeriodMs = 1000.0 / revision::framesPerSecond;
-constexpr double jitterMs = 4.0;
 constexpr int markWidth = 2;
 
 long frame = 0;  // passes run since the game began, counted as the replay tool does
@@ -119,7 +117,7 @@ void stopIfQuit() {
 // a display frame only takes the browser's events.
 void displayFrame() {
   const double now = emscripten_get_now();
-  if (lastDisplayMs != 0 && now - lastDisplayMs < framePeriodMs - jitterMs) return;
+  if (lastDisplayMs != 0 && now - lastDisplayMs < webShortestPassGapMs) return;
   lastDisplayMs = now;
   takeBrowserEvents();
   if (unpaced) return;

@@ -12,6 +12,7 @@
 (function () {
   var HEX = /^[0-9a-f]{32,128}$/i;
   var MAX_INT = 2147483647;
+  var LAST_CELL = window.SpindrelProtocol.constants.lastCell;  // from the protocol's schema
   var $ = function (id) { return document.getElementById(id); };
 
   var link = new URLSearchParams(location.hash.slice(1));
@@ -95,7 +96,7 @@
     started: function (m) { return whole(m.game, 1, MAX_INT) && whole(m.seed, 0, 4294967295); },
     move: function (m) {
       return whole(m.game, 1, MAX_INT) && whole(m.n, 1, Number.MAX_SAFE_INTEGER) && whole(m.seat, 1, 4) &&
-        whole(m.col, 0, 23) && whole(m.row, 0, 23);
+        whole(m.col, 0, LAST_CELL) && whole(m.row, 0, LAST_CELL);
     },
     presence: function (m) { return seatList(m.present); },
     error: function (m) { return typeof m.message === 'string'; }

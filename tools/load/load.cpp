@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <boost/asio.hpp>
@@ -27,6 +28,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "protocol.h"
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -211,7 +214,7 @@ void Page::onMessage(std::string_view text) {
 
 void Page::onMove(long n, int s, int col, int row) {
   auto now = Clock::now();
-  int k = col + 24 * row;
+  int k = col + static_cast<int>(protocol::boardSize) * row;
   if (n < nextN) ++figures.duplicated;
   if (n != nextN || k <= lastK[s]) ++figures.disordered;
   nextN = std::max(nextN, n + 1);
@@ -242,7 +245,8 @@ void Page::sendMove() {
   char text[96];
   std::snprintf(text, sizeof text,
                 "{\"type\":\"move\",\"game\":1,\"seat\":%d,\"col\":%d,\"row\":%d,\"seq\":%d}", seat,
-                k % 24, k / 24, k + 1);
+                static_cast<int>(k % protocol::boardSize),
+                static_cast<int>(k / protocol::boardSize), k + 1);
   send(std::string(text));
   wait(std::chrono::microseconds(static_cast<long>(1e6 / config.rate)));
 }
@@ -333,27 +337,31 @@ double ownCpu() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string arg = argv[i];
-    double v = std::atof(argv[i + 1]);
-    if (arg == "--rooms")
-      config.rooms = static_cast<int>(v);
-    else if (arg == "--moves")
-      config.moves = std::min(static_cast<int>(v), 576);
-    else if (arg == "--port")
-      config.port = static_cast<int>(v);
-    else if (arg == "--server-pid")
-      config.serverPid = static_cast<int>(v);
-    else if (arg == "--timeout")
-      config.timeout = static_cast<int>(v);
-    else if (arg == "--rate")
-      config.rate = std::min(v, 19.0);
-    else if (arg == "--server")
-      config.server = argv[i + 1];
-  }
-  if ((config.port == 0) == config.server.empty()) {
-    std::cerr << "usage: spindrel-load (--server PROGRAM | --port PORT [--server-pid PID])\n"
-                 "         [--rooms 500] [--moves 100] [--rate 5] [--timeout 300]\n";
+  CLI::App app{
+      "Many rooms of four seats against spindrel-server on loopback: every page must receive "
+      "every move of its room exactly once and in order."};
+  auto* program = app.add_option("--server", config.server, "the server program to start");
+  auto* port = app.add_option("--port", config.port, "the port of a server already listening")
+                   ->check(CLI::Range(1, 65535));
+  program->excludes(port);
+  app.add_option("--server-pid", config.serverPid, "that server's process, for its CPU and memory")
+      ->needs(port);
+  app.add_option("--rooms", config.rooms, "rooms of four seats")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  app.add_option("--moves", config.moves, "moves each seat sends")
+      ->capture_default_str()
+      ->check(
+          CLI::Range(1, static_cast<int>(protocol::cells)));  // a seat's moves are distinct cells
+  app.add_option("--rate", config.rate, "moves a second from each seat")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 19.0));
+  app.add_option("--timeout", config.timeout, "seconds before the run is given up")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  CLI11_PARSE(app, argc, argv);
+  if (config.server.empty() && config.port == 0) {
+    std::cerr << "spindrel-load: --server or --port is needed (see --help)\n";
     return 2;
   }
   std::filesystem::path folder;

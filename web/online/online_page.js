@@ -196,21 +196,21 @@
   function connect() {
     clearTimeout(S.timer);
     setState('connecting');
-    var ws = S.socket = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws');
+    var ws = S.socket = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws' + (S.room ? '?room=' + encodeURIComponent(S.room) : ''));
     ws.onopen = function () {
       if (ws !== S.socket) return;
       if (S.room) join(); else { S.attempt = 0; setState('connected'); }
     };
     ws.onmessage = function (e) { if (ws === S.socket) receive(e.data); };
-    ws.onclose = function () {
+    ws.onclose = function (e) {
       if (ws !== S.socket) return;
       S.socket = null;
-      if (!S.left) retry();
+      if (!S.left) retry(e.reason);
     };
   }
-  function retry() {
+  function retry(why) {
     var delay = Math.min(8000, 500 * Math.pow(2, S.attempt++)) * (0.8 + 0.4 * Math.random());
-    setState('reconnecting in ' + (delay / 1000).toFixed(1) + ' s');
+    setState((why ? why + ': ' : '') + 'reconnecting in ' + (delay / 1000).toFixed(1) + ' s');
     S.timer = setTimeout(connect, delay);
   }
   function broken(why) {

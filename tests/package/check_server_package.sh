@@ -1,0 +1,79 @@
+#!/bin/bash
+# The server's Debian package as a host gets it: lintian finds nothing to
+# report; systemd-analyze accepts its unit; apt-get installs it; the server,
+# started with the unit's command line and settings file as an unprivileged
+# user, serves the site and a room plays through it; SIGTERM ends it with 0
+# and a closed database; remove keeps the rooms, and purge leaves no file of
+# the package behind, the rooms' database included.
+#   check_server_package.sh SOURCE BUILD   (run by make test-package after make deb)
+set -u
+src=$(cd "$1" && pwd) build=$2
+source "$src/tests/lib.sh"
+SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
+apt() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 -y -q "$@" >"$WORK/apt" 2>&1; }
+trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; apt purge spindrel-server; rm -rf "$WORK"' EXIT
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+deb=$(readlink -f "$build/spindrel-server_${version}_$(dpkg --print-architecture).deb")
+[ -f "$deb" ] || { echo "FAIL: no package $deb"; exit 1; }
+echo "package: $deb, $(stat -c %s "$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
+lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges"
+[ "${PIPESTATUS[0]}" = 0 ] || fail "lintian reported errors or warnings"
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
+unit=$(grep '/systemd/system/spindrel-server.service$' "$WORK/contents")
+for file in /usr/sbin/spindrel-server "$unit" /etc/default/spindrel-server \
+  /usr/share/man/man8/spindrel-server.8.gz /usr/share/spindrel-server/site/online.html; do
+  grep -qxF "$file" "$WORK/contents" || fail "the package lacks $file"
+done
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l <(dpkg-deb --fsys-tarfile "$deb" |
+  tar -xO ./usr/share/man/man8/spindrel-server.8.gz | gunzip) 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "the manual page draws warnings: $warnings"
+
+apt install "$deb" || { cat "$WORK/apt"; fail "apt-get install failed"; }
+systemd-analyze verify "$unit" || fail "systemd-analyze rejects the unit"
+# As systemd starts it: the settings file (on a port free now), the state
+# folder it makes, and a user without rights.
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+$SUDO sed -i "s/^PORT=.*/PORT=$port/" /etc/default/spindrel-server
+$SUDO install -d -m 700 -o nobody -g nogroup /var/lib/spindrel-server
+command=$(sed -n 's/^ExecStart=//p' "$unit")
+$SUDO bash -c "set -a; . /etc/default/spindrel-server; set +a
+  exec setpriv --reuid=nobody --regid=nogroup --clear-groups --no-new-privs $command" >"$WORK/server" 2>&1 &
+PIDS=$!
+python3 - "$src/tests/online" "$port" <<'PLAY' || fail "no game through the installed server: $(cat "$WORK/server")"
+import socket, sys, time, urllib.request
+sys.path.insert(0, sys.argv[1])
+from wsclient import Client
+port = int(sys.argv[2])
+while True:  # until it listens
+    try:
+        socket.create_connection(("127.0.0.1", port)).close()
+        break
+    except OSError:
+        time.sleep(0.05)
+assert b"online" in urllib.request.urlopen(f"http://127.0.0.1:{port}/online.html").read()
+lobby = Client(port)
+lobby.send({"type": "create", "players": 2, "sense": "ccw", "seats": [{"kind": "human", "strength": 1}] * 4})
+created = lobby.expect("created")
+pages = [Client(port, created["room"]) for _ in range(2)]
+for seat, page in enumerate(pages, 1):
+    page.send({"type": "join", "room": created["room"], "tokens": [created["tokens"][str(seat)]], "since": 0})
+    page.expect("joined")
+pages[0].send({"type": "start", "game": 1})
+pages[0].send({"type": "move", "game": 1, "seat": 1, "col": 3, "row": 4, "seq": 1})
+for page in pages:
+    page.expect("started")
+    assert page.expect("move")["col"] == 3
+PLAY
+$SUDO kill -TERM $PIDS
+wait $PIDS || fail "the server ended with $? on SIGTERM: $(cat "$WORK/server")"
+[ "$(stat -c %U /var/lib/spindrel-server/rooms.sqlite)" = nobody ] || fail "no database of the server's user"
+[ -e /var/lib/spindrel-server/rooms.sqlite-wal ] && fail "the database was left open"
+
+apt remove spindrel-server || { cat "$WORK/apt"; fail "apt-get remove failed"; }
+[ -f /var/lib/spindrel-server/rooms.sqlite ] || fail "remove deleted the rooms"
+apt purge spindrel-server || { cat "$WORK/apt"; fail "apt-get purge failed"; }
+while IFS= read -r path; do
+  [ -e "$path" ] || [ -L "$path" ] && fail "purge left $path"
+done < <(cat "$WORK/contents"; echo /var/lib/spindrel-server; echo /etc/systemd/system/multi-user.target.wants/spindrel-server.service)
+finish

@@ -7,6 +7,7 @@ class Client:
     """tls: an ssl.SSLContext for wss://; room: given in the URL, as the page does."""
     def __init__(self, port, room=None, tls=None):
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+        self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)  # as browsers do
         if tls:
             self.sock = tls.wrap_socket(self.sock, server_hostname="localhost")
         self.close_code = self.close_reason = None

@@ -40,16 +40,17 @@ command=$(sed -n 's/^ExecStart=//p' "$unit")
 $SUDO bash -c "set -a; . /etc/default/spindrel-server; set +a
   exec setpriv --reuid=nobody --regid=nogroup --clear-groups --no-new-privs $command" >"$WORK/server" 2>&1 &
 PIDS=$!
-python3 - "$src/tests/online" "$port" <<'PLAY' || fail "no game through the installed server: $(cat "$WORK/server")"
-import socket, sys, time, urllib.request
+python3 - "$src/tests/online" "$port" "$PIDS" <<'PLAY' || fail "no game through the installed server: $(cat "$WORK/server")"
+import os, socket, sys, time, urllib.request
 sys.path.insert(0, sys.argv[1])
 from wsclient import Client
 port = int(sys.argv[2])
-while True:  # until it listens
+while True:  # until it listens, while it runs
     try:
         socket.create_connection(("127.0.0.1", port)).close()
         break
     except OSError:
+        os.kill(int(sys.argv[3]), 0)
         time.sleep(0.05)
 assert b"online" in urllib.request.urlopen(f"http://127.0.0.1:{port}/online.html").read()
 lobby = Client(port)

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """cluster_bench.py BIN_DIR [MOVES]: relay latency (a benchmark, not a test): the time from one page
 sending a move to the other page of its room receiving it, straight to one spindrel-server (ws://)
-and through HAProxy with TLS (wss://) to the same three servers, in one run with the two kinds of
-move taken in turns; median and 99th percentile of each."""
+and through HAProxy with TLS (wss://) to the same three servers, in one run, both to the same server,
+each kind of move first in turn; median and 99th percentile of each."""
 import os, pathlib, ssl, statistics, sys, tempfile, time
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
@@ -25,6 +25,7 @@ def room_pages(port, tls):
     pages[0].send({"type": "start", "game": 1})
     for page in pages:
         page.expect("started")
+        page.room = created["room"]
     return pages
 
 
@@ -43,11 +44,12 @@ def main():
         cluster = Cluster(bin_dir, str(site), pathlib.Path(scratch, "state"))
         try:
             tls = ssl.create_default_context(cafile=cluster.state / "cert.pem")
-            paths = {"direct ws://": room_pages(cluster.ports[IDS[0]], None),
-                     "HAProxy wss://": room_pages(cluster.port, tls)}
-            times = {name: [] for name in paths}
+            proxied = room_pages(cluster.port, tls)
+            sid = proxied[0].room[:2]  # the same server both ways
+            paths = [("direct ws://", room_pages(cluster.ports[sid], None)), ("HAProxy wss://", proxied)]
+            times = {name: [] for name, _ in paths}
             for seq in range(1, moves + 1):
-                for name, (sender, receiver) in paths.items():
+                for name, (sender, receiver) in paths[::1 if seq % 2 else -1]:  # each first in turn
                     t = time.perf_counter()
                     sender.send({"type": "move", "game": 1, "seat": 1, "col": seq % 24, "row": 0, "seq": seq})
                     receiver.expect("move")

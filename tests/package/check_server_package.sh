@@ -9,19 +9,10 @@
 set -u
 src=$(cd "$1" && pwd) build=$2
 source "$src/tests/lib.sh"
-SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
-apt() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 -y -q "$@" >"$WORK/apt" 2>&1; }
-trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; apt purge spindrel-server; rm -rf "$WORK"' EXIT
-
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-deb=$(readlink -f "$build/spindrel-server_${version}_$(dpkg --print-architecture).deb")
-[ -f "$deb" ] || { echo "FAIL: no package $deb"; exit 1; }
-echo "package: $deb, $(stat -c %s "$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
-lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges"
-[ "${PIPESTATUS[0]}" = 0 ] || fail "lintian reported errors or warnings"
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
+trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; apt_get purge spindrel-server; rm -rf "$WORK"' EXIT
+lint_deb spindrel-server "$build"
 unit=$(grep '/systemd/system/spindrel-server.service$' "$WORK/contents") || fail "the package has no unit"
-apt install "$deb" || { cat "$WORK/apt"; fail "apt-get install failed"; }
+apt_get install "$deb" || { cat "$WORK/apt"; fail "apt-get install failed"; }
 systemd-analyze verify "$unit" || fail "systemd-analyze rejects the unit"
 # As systemd starts it: the settings file (on a port free now), the state
 # folder it makes, and a user without rights.
@@ -55,10 +46,9 @@ wait $PIDS || fail "the server ended with $? on SIGTERM: $(cat "$WORK/server")"
 [ "$(stat -c %U /var/lib/spindrel-server/rooms.sqlite)" = nobody ] || fail "no database of the server's user"
 [ -e /var/lib/spindrel-server/rooms.sqlite-wal ] && fail "the database was left open"
 
-apt remove spindrel-server || { cat "$WORK/apt"; fail "apt-get remove failed"; }
+apt_get remove spindrel-server || { cat "$WORK/apt"; fail "apt-get remove failed"; }
 [ -f /var/lib/spindrel-server/rooms.sqlite ] || fail "remove deleted the rooms"
-apt purge spindrel-server || { cat "$WORK/apt"; fail "apt-get purge failed"; }
-while IFS= read -r path; do
-  [ -e "$path" ] || [ -L "$path" ] && fail "purge left $path"
-done < <(cat "$WORK/contents"; echo /var/lib/spindrel-server; echo /etc/systemd/system/multi-user.target.wants/spindrel-server.service)
+apt_get purge spindrel-server || { cat "$WORK/apt"; fail "apt-get purge failed"; }
+cat "$WORK/contents" - <<<"/var/lib/spindrel-server
+/etc/systemd/system/multi-user.target.wants/spindrel-server.service" | left_behind
 finish

@@ -1,4 +1,5 @@
 // spindrel-server: the site's files and the rooms of online play on one port.
+#include <pthread.h>
 #include <sys/resource.h>
 
 #include <CLI/CLI.hpp>
@@ -124,6 +125,13 @@ int main(int argc, char** argv) {
     // page reconnects), then the database closed as the store goes.
     asio::signal_set signals(io, SIGINT, SIGTERM);
     signals.async_wait([&](boost::system::error_code, int) {
+      // A second signal (Ctrl+C and a supervisor's SIGTERM) waits for the
+      // drain instead of ending the process halfway through it.
+      sigset_t stopping;
+      sigemptyset(&stopping);
+      sigaddset(&stopping, SIGINT);
+      sigaddset(&stopping, SIGTERM);
+      pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
       acceptor.close();
       timer.cancel();
       rooms.flush();

@@ -13,7 +13,7 @@ PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libboost-dev nlohmann-json3-dev libsqlite3-dev libsqlitecpp-dev libssl-dev libcli11-dev
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.
-PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db
+PACKAGE_TOOLS = dpkg-dev file lintian desktop-file-utils appstream man-db systemd
 
 # What building and entering another Debian release's system needs.
 DEBIAN_TOOLS = debootstrap git
@@ -158,16 +158,19 @@ test-compat: deps
 
 # The Debian package, from the same build folder configured for /usr (the
 # next make build switches it back to PREFIX); only what it installs is built.
-deb: deps-package
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=/usr
-	cmake --build $(BUILD) -j $(JOBS) --target spindrel_installables
-	rm -f $(BUILD)/cspindrel_*.deb
-	cd $(BUILD) && cpack
+# The server's package beside it holds the browser build's site.
+deb: deps-package web
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DSPINDREL_SITE_DIR=$(abspath $(WEB_BUILD))/site
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel_installables spindrel_server_installables
+	rm -f $(BUILD)/cspindrel_*.deb $(BUILD)/spindrel-server_*.deb
+	cd $(BUILD) && cpack && cpack --config CPackServerConfig.cmake
 
-# The package's checks: lintian, its contents, the desktop entries and the
-# AppStream entry, then installing it with apt-get, playing it and purging it.
+# The packages' checks: lintian, their contents, the desktop entries and the
+# AppStream entry, then installing each with apt-get, playing it and purging it.
 test-package: deb
 	bash tests/package/check_package.sh $(CURDIR) $(BUILD)
+	bash tests/package/check_server_package.sh $(CURDIR) $(BUILD)
 
 # The browser build: the same sources compiled with Emscripten into a folder
 # of static files, $(WEB_BUILD)/site. The data files come from the native
@@ -202,7 +205,7 @@ test-web: web build
 .PHONY: test-debian13
 SUITE         ?= trixie
 DEBIAN_CACHE  ?= /var/cache/cspindrel-debian13
-DEBIAN_TARGETS ?= test test-package test-web
+DEBIAN_TARGETS ?= test test-package test-web test-online-cluster
 test-debian13:
 	$(call install-missing,$(DEBIAN_TOOLS))
 	$(SUDO) bash tools/debian/run_in_debian.sh . $(SUITE) $(DEBIAN_CACHE) $(DEBIAN_TARGETS)
@@ -284,6 +287,29 @@ test-online: web configure
 bench-online: web configure
 	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server spindrel-replay
 	python3 tools/bench/online_bench.py $(WEB_BUILD)/site $(BUILD)/bin
+
+# Several servers behind HAProxy on loopback, TLS at HAProxy on a certificate
+# made at start (tools/cluster): online-cluster serves the site until Ctrl+C
+# (CLUSTER_PORT, or a free port); its test spreads rooms over the servers,
+# kills one and drains another; its benchmark compares the relay of a move
+# through HAProxy and TLS with one straight to a server.
+.PHONY: online-cluster test-online-cluster bench-cluster cluster-deps
+CLUSTER_PACKAGES = haproxy openssl python3
+CLUSTER_PORT ?= 0
+cluster-deps:
+	$(call install-missing,$(CLUSTER_PACKAGES))
+
+online-cluster: web configure cluster-deps
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server
+	python3 tools/cluster/cluster.py $(BUILD)/bin $(WEB_BUILD)/site $(BUILD)/cluster $(CLUSTER_PORT)
+
+test-online-cluster: configure cluster-deps
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server
+	python3 tests/online/cluster_test.py $(BUILD)/bin
+
+bench-cluster: configure cluster-deps
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel-server
+	python3 tools/bench/cluster_bench.py $(BUILD)/bin
 
 # The server of online play and its checks: the protocol's bad inputs, a
 # restart after SIGKILL, the HTTP paths and a short run of the load tool.

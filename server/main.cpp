@@ -1,9 +1,10 @@
 // spindrel-server: the site's files and the rooms of online play on one port.
+#include <pthread.h>
 #include <sys/resource.h>
 
+#include <CLI/CLI.hpp>
 #include <boost/asio.hpp>
 #include <climits>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -16,51 +17,44 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-const char* kUsage =
-    "usage: spindrel-server --site DIR [--address 127.0.0.1] [--port 0] [--db FILE]\n"
-    "         [--idle-limit SECONDS] [--per-address N]\n"
-    "  --site DIR           the folder of the site's files\n"
-    "  --address ADDR       the address to listen on (default 127.0.0.1)\n"
-    "  --port PORT          the port, 0 for any free one (default 8014)\n"
-    "  --db FILE            the rooms' database (default spindrel-rooms.db)\n"
-    "  --idle-limit SECONDS rooms nobody used that long are removed (default 86400)\n"
-    "  --per-address N      connections at once from one address (default 32)\n";
-
 struct Options {
-  std::string site, address = "127.0.0.1", db = "spindrel-rooms.db";
+  std::string site, address = "127.0.0.1", db = "spindrel-rooms.db", serverId;
   unsigned short port = 8014;
   long idleLimit = 86400;
   int perAddress = 32;
 };
 
-bool number(const char* text, long low, long high, long& out) {
-  char* end = nullptr;
-  out = std::strtol(text, &end, 10);
-  return *text && *end == '\0' && out >= low && out <= high;
-}
-
-bool parse(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (i + 1 >= argc) return false;
-    const char* value = argv[++i];
-    long n;
-    if (arg == "--site")
-      o.site = value;
-    else if (arg == "--address")
-      o.address = value;
-    else if (arg == "--db")
-      o.db = value;
-    else if (arg == "--port" && number(value, 0, 65535, n))
-      o.port = static_cast<unsigned short>(n);
-    else if (arg == "--idle-limit" && number(value, 1, LONG_MAX, n))
-      o.idleLimit = n;
-    else if (arg == "--per-address" && number(value, 1, 1000000, n))
-      o.perAddress = static_cast<int>(n);
-    else
-      return false;
+// The options; exit code 0 after --help, 2 after a wrong option, -1 to run.
+int parse(int argc, char** argv, Options& o) {
+  CLI::App app("spindrel-server: the site's files and the rooms of online play on one port",
+               "spindrel-server");
+  app.add_option("--site", o.site, "the folder of the site's files")
+      ->required()
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--address", o.address, "the address to listen on (default 127.0.0.1)");
+  app.add_option("--port", o.port, "the port, 0 for any free one (default 8014)");
+  app.add_option("--db", o.db, "the rooms' database (default spindrel-rooms.db)");
+  app.add_option("--idle-limit", o.idleLimit,
+                 "rooms nobody used that many seconds are removed (default 86400)")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--per-address", o.perAddress, "connections at once from one address (default 32)")
+      ->check(CLI::Range(1, 1000000));
+  app.add_option("--server-id", o.serverId,
+                 "1 to 8 hexadecimal digits that begin every room code this server makes, so "
+                 "that a proxy sends a room's pages to it (default none)")
+      ->check([](const std::string& id) -> std::string {
+        bool hex = id.find_first_not_of("0123456789abcdef") == std::string::npos;
+        return hex && !id.empty() && id.size() <= 8 ? "" : "1 to 8 digits of 0-9 a-f";
+      });
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
   }
-  return !o.site.empty();
+  return -1;
 }
 
 // Many pages at once need many descriptors: take what the system allows.
@@ -93,14 +87,22 @@ void sweep(asio::steady_timer& timer, server::Rooms& rooms, long limit) {
   });
 }
 
+// Stops the loop once every page's connection has closed, or after about two
+// seconds for pages that do not answer the close.
+void stopWhenClosed(asio::io_context& io, asio::steady_timer& timer, const server::OpenPages& open,
+                    int checksLeft) {
+  if (open.size() == 0 || checksLeft == 0) return io.stop();
+  timer.expires_after(std::chrono::milliseconds(20));
+  timer.async_wait([&io, &timer, &open, checksLeft](boost::system::error_code) {
+    stopWhenClosed(io, timer, open, checksLeft - 1);
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o;
-  if (!parse(argc, argv, o)) {
-    std::cerr << kUsage;
-    return 2;
-  }
+  if (int code = parse(argc, argv, o); code >= 0) return code;
   char real[PATH_MAX];
   if (realpath(o.site.c_str(), real) == nullptr) {
     std::cerr << "spindrel-server: no site folder " << o.site << "\n";
@@ -110,21 +112,37 @@ int main(int argc, char** argv) {
   // What the connections point at outlives the io_context, whose pending
   // handlers still hold connections when it goes.
   server::AddressCounts counts;
+  server::OpenPages open;
   try {
     asio::io_context io(1);
     server::Store store(o.db);
-    server::Rooms rooms(store, [&io](std::function<void()> f) { asio::post(io, std::move(f)); });
+    server::Rooms rooms(
+        store, [&io](std::function<void()> f) { asio::post(io, std::move(f)); }, o.serverId);
     rooms.removeIdle(o.idleLimit);
-    server::Limits limits{real, o.perAddress, 20};
+    server::Limits limits{real, o.perAddress, 20, &open};
     tcp::endpoint endpoint(asio::ip::make_address(o.address), o.port);
     tcp::acceptor acceptor(io, endpoint);
     accept(acceptor, rooms, limits, counts);
     asio::steady_timer timer(io);
     sweep(timer, rooms, o.idleLimit);
+    // SIGTERM or SIGINT drains: no new connection, the moves received so far
+    // stored and sent, every page told that the server is going away (the
+    // page reconnects), then the database closed as the store goes.
     asio::signal_set signals(io, SIGINT, SIGTERM);
     signals.async_wait([&](boost::system::error_code, int) {
+      // A second signal (Ctrl+C and a supervisor's SIGTERM) waits for the
+      // drain instead of ending the process halfway through it.
+      sigset_t stopping;
+      sigemptyset(&stopping);
+      sigaddset(&stopping, SIGINT);
+      sigaddset(&stopping, SIGTERM);
+      pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+      acceptor.close();
+      timer.cancel();
       rooms.flush();
-      io.stop();
+      std::cout << "stopping: closing " << open.closeAll("the server is restarting")
+                << " connections" << std::endl;
+      stopWhenClosed(io, timer, open, 100);
     });
     auto bound = acceptor.local_endpoint();
     std::string host = bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
@@ -144,5 +162,6 @@ int main(int argc, char** argv) {
     std::cerr << "spindrel-server: " << e.what() << "\n";
     return 1;
   }
+  std::cout << "stopped" << std::endl;
   return 0;
 }

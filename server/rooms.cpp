@@ -65,8 +65,8 @@ std::shared_ptr<const std::string> errorText(const std::string& message) {
   return text(json{{"type", "error"}, {"message", message}});
 }
 
-Rooms::Rooms(Store& store, std::function<void(std::function<void()>)> post)
-    : store_(store), post_(std::move(post)) {
+Rooms::Rooms(Store& store, std::function<void(std::function<void()>)> post, std::string codePrefix)
+    : store_(store), post_(std::move(post)), codePrefix_(std::move(codePrefix)) {
   store_.load([this](StoredRoom&& stored) {
     auto room = std::make_unique<Room>();
     room->stored = std::move(stored);
@@ -117,7 +117,7 @@ void Rooms::create(Peer& peer, const json& m) {
     return refuse(peer, "create: \"seats\" must be a list of four seats");
   json settings{{"players", players}, {"sense", *sense}, {"seats", json::array()}};
   StoredRoom r;
-  r.code = randomHex();
+  r.code = codePrefix_ + randomHex();
   r.players = static_cast<int>(players);
   json tokens = json::object();
   for (int seat = 1; seat <= 4; ++seat) {

@@ -37,8 +37,9 @@ struct Room {
 
 class Rooms {
  public:
-  // post runs a function later on the server's one thread.
-  Rooms(Store& store, std::function<void(std::function<void()>)> post);
+  // post runs a function later on the server's one thread; every code made
+  // here begins with codePrefix.
+  Rooms(Store& store, std::function<void(std::function<void()>)> post, std::string codePrefix = "");
   void handle(Peer& peer, const std::string& text);
   void leave(Peer& peer);
   // Stores the moves received since the last flush, then sends them.
@@ -65,6 +66,7 @@ class Rooms {
 
   Store& store_;
   std::function<void(std::function<void()>)> post_;
+  std::string codePrefix_;
   std::unordered_map<std::string, std::unique_ptr<Room>> rooms_;
   std::vector<Pending> pending_;
   bool flushPosted_ = false;

@@ -26,6 +26,12 @@ void AddressCounts::remove(const std::string& address) {
   if (it != counts_.end() && --it->second <= 0) counts_.erase(it);
 }
 
+std::size_t OpenPages::closeAll(const std::string& reason) {
+  auto closers = closers_;  // a close may end a page, which leaves the map
+  for (auto& [page, close] : closers) close(reason);
+  return closers.size();
+}
+
 namespace {
 
 constexpr std::size_t kMessageMax = 4096;
@@ -61,6 +67,9 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
       : ws_(std::move(socket)), rooms_(rooms), limits_(limits), counted_(std::move(counted)) {
     where = counted_->where;
   }
+  ~WsSession() override {
+    if (limits_.open) limits_.open->remove(this);
+  }
 
   void run(http::request<http::string_body> request) {
     ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
@@ -75,6 +84,11 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
         self->closeAfterWrites_ = true;
         return;
       }
+      if (self->limits_.open)
+        self->limits_.open->add(self.get(), [weak = std::weak_ptr<WsSession>(self)](auto& reason) {
+          if (auto page = weak.lock())
+            page->close(websocket::close_code::service_restart, true, reason);
+        });
       self->read();
     });
   }
@@ -145,12 +159,13 @@ class WsSession : public Peer, public std::enable_shared_from_this<WsSession> {
   }
 
   // Leaves the room; sends a close frame when the connection still works.
-  void close(websocket::close_code code, bool sendFrame = true) {
+  void close(websocket::close_code code, bool sendFrame = true, const std::string& reason = {}) {
     if (closed_) return;
     closed_ = true;
     rooms_.leave(*this);
     if (sendFrame && ws_.is_open())
-      ws_.async_close(code, [self = shared_from_this()](beast::error_code) {});
+      ws_.async_close(websocket::close_reason(code, reason),
+                      [self = shared_from_this()](beast::error_code) {});
   }
 
   websocket::stream<tcp::socket> ws_;
@@ -186,7 +201,8 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void onRequest() {
     auto request = parser_->release();
     std::string_view target(request.target().data(), request.target().size());
-    if (websocket::is_upgrade(request) && target == "/ws") {
+    // The page names its room after the path (/ws?room=CODE) for a proxy.
+    if (websocket::is_upgrade(request) && target.substr(0, target.find('?')) == "/ws") {
       stream_.expires_never();
       std::make_shared<WsSession>(stream_.release_socket(), rooms_, limits_, counted_)
           ->run(std::move(request));

@@ -78,3 +78,23 @@ installed_files() {
     for name in 16 32 48 64 128 256; do echo "$p/share/icons/hicolor/${name}x${name}/apps/cspindrel.png"; done
   } | tr ' ' '\n' | sort
 }
+
+# For the packages' checks: apt_get ARGS... as root, quiet, its output in
+# $WORK/apt; lint_deb NAME BUILD sets deb to BUILD's package NAME, which
+# lintian must pass, and lists its files in $WORK/contents; left_behind
+# fails for each path on standard input that still exists.
+SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
+apt_get() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 -y -q "$@" >"$WORK/apt" 2>&1; }
+lint_deb() {
+  local version
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$2/CMakeCache.txt")
+  deb=$(readlink -f "$2/$1_${version}_$(dpkg --print-architecture).deb")
+  [ -f "$deb" ] || { echo "FAIL: no package $deb"; exit 1; }
+  echo "package: $deb, $(stat -c %s "$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
+  lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges"
+  [ "${PIPESTATUS[0]}" = 0 ] || fail "lintian reported errors or warnings"
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
+}
+left_behind() {
+  while IFS= read -r path; do [ -e "$path" ] || [ -L "$path" ] && fail "purge left $path"; done
+}

@@ -4,10 +4,16 @@ import base64, json, os, socket, struct
 
 
 class Client:
-    def __init__(self, port):
+    """tls: an ssl.SSLContext for wss://; room: given in the URL, as the page does."""
+    def __init__(self, port, room=None, tls=None):
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+        self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)  # as browsers do
+        if tls:
+            self.sock = tls.wrap_socket(self.sock, server_hostname="localhost")
+        self.close_code = self.close_reason = None
         key = base64.b64encode(os.urandom(16)).decode()
-        self.sock.sendall((f"GET /ws HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nUpgrade: websocket\r\n"
+        path = "/ws" + (f"?room={room}" if room else "")
+        self.sock.sendall((f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nUpgrade: websocket\r\n"
                            f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\n"
                            "Sec-WebSocket-Version: 13\r\n\r\n").encode())
         self.buffer = b""
@@ -45,6 +51,8 @@ class Client:
             n = struct.unpack("!H", self._take(2))[0] if b1 & 0x7F == 126 else b1 & 0x7F
             payload = self._take(n)
             if b0 & 0x0F == 8:
+                if len(payload) >= 2:
+                    self.close_code, self.close_reason = struct.unpack("!H", payload[:2])[0], payload[2:].decode()
                 raise ConnectionError("closed by the server")
             if b0 & 0x0F == 1:
                 return json.loads(payload)

@@ -9,17 +9,8 @@
 set -u
 src=$(cd "$1" && pwd) build=$2
 source "$src/tests/lib.sh"
-APT=(apt-get -o DPkg::Lock::Timeout=600 -y -q)
-SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
-purge() { DEBIAN_FRONTEND=noninteractive $SUDO "${APT[@]}" purge cspindrel >"$WORK/apt" 2>&1; }
-trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; purge; rm -rf "$WORK"' EXIT
-
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-deb=$(readlink -f "$build/cspindrel_${version}_$(dpkg --print-architecture).deb")
-[ -f "$deb" ] || { echo "FAIL: no package $deb"; exit 1; }
-echo "package: $deb, $(stat -c %s "$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
-lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root privileges"
-[ "${PIPESTATUS[0]}" = 0 ] || fail "lintian reported errors or warnings"
+trap 'for p in $PIDS; do kill -9 "$p" 2>/dev/null; done; apt_get purge cspindrel; rm -rf "$WORK"' EXIT
+lint_deb cspindrel "$build"
 
 dpkg-deb -x "$deb" "$WORK/tree"
 # Every library the game links comes from a package that Depends names,
@@ -33,7 +24,6 @@ for library in $(objdump -p "$WORK/tree/usr/libexec/cspindrel/CSpindrel" | awk '
   grep -qxF "$owners" <<<"$depends" || fail "$library (in ${owners:-no package}) is not in Depends"
 done
 
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$WORK/contents"
 [ "$(cat "$WORK/contents")" = "$(installed_files /usr "$build")" ] ||
   fail "the package's files differ from the list: $(diff <(installed_files /usr "$build") "$WORK/contents")"
 
@@ -45,7 +35,7 @@ appstreamcli validate --no-net "$share"/metainfo/*.xml || fail "appstreamcli rej
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share/man/man6/cspindrel.6.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the manual page draws warnings: $warnings"
 
-DEBIAN_FRONTEND=noninteractive $SUDO "${APT[@]}" install "$deb" >"$WORK/apt" 2>&1 ||
+apt_get install "$deb" ||
   { cat "$WORK/apt"; fail "apt-get install failed"; }
 Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp 3>"$WORK/display" 2>/dev/null &
 PIDS=$!
@@ -73,8 +63,6 @@ for name in cspindrel cspindrel-r1 cspindrel-r2 cspindrel-r3; do
   man -w $name >/dev/null || fail "man -w $name finds no page"
 done
 
-purge || { cat "$WORK/apt"; fail "apt-get purge failed"; }
-while IFS= read -r path; do
-  [ -e "$path" ] || [ -L "$path" ] && fail "purge left $path"
-done <"$WORK/contents"
+apt_get purge cspindrel || { cat "$WORK/apt"; fail "apt-get purge failed"; }
+left_behind <"$WORK/contents"
 finish

@@ -128,6 +128,7 @@
     joined: function (m) {
       S.joinedAt = performance.timeOrigin + performance.now();
       S.attempt = 0;
+      S.retryWhy = null;
       S.broken = null;
       S.seats = m.seats;
       S.settings = m.settings;
@@ -250,22 +251,24 @@
     clearTimeout(S.timer);
     S.retryAt = null;
     setState('connecting');
-    var ws = S.socket = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws');
+    var ws = S.socket = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws' + (S.room ? '?room=' + encodeURIComponent(S.room) : ''));
     ws.onopen = function () {
       if (ws !== S.socket) return;
       if (S.room) join(); else { S.attempt = 0; setState('connected'); }
     };
     ws.onmessage = function (e) { if (ws === S.socket) receive(e.data); };
-    ws.onclose = function () {
+    ws.onclose = function (e) {
       if (ws !== S.socket) return;
       S.socket = null;
-      if (!S.left) retry();
+      if (!S.left) retry(e.reason);
     };
   }
-  // The first try follows the lost connection; from the fourth on, three have failed.
-  function retry() {
+  // The first try follows the lost connection; from the fourth on, three have
+  // failed. why: what the server said when it closed, if anything.
+  function retry(why) {
     var delay = Math.min(8000, 500 * Math.pow(2, S.attempt++)) * (0.8 + 0.4 * Math.random());
     S.retryAt = performance.now() + delay;
+    if (why) S.retryWhy = why;
     S.timer = setTimeout(connect, delay);
     countdown();
   }
@@ -273,7 +276,7 @@
   function countdown() {
     if (!S.retryAt) return;
     var left = Math.max(1, Math.ceil((S.retryAt - performance.now()) / 1000));
-    setState((S.attempt > 3 ? 'the server cannot be reached' : 'connection lost') + '; trying again in ' + left + ' s');
+    setState((S.attempt > 3 ? 'the server cannot be reached' : S.retryWhy || 'connection lost') + '; trying again in ' + left + ' s');
     setTimeout(countdown, (S.retryAt - performance.now()) % 1000 || 1000);
   }
   function broken(why) {

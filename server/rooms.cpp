@@ -189,6 +189,8 @@ void Rooms::join(Peer& peer, const json& m) {
           errorText("seat " + std::to_string(seat) + " was taken by another page with its link"));
     }
     room.holder[seat] = &peer;
+    if (!room.stored.joined[seat]) store_.markJoined(room.stored.code, seat);
+    room.stored.joined[seat] = true;
   }
   peer.room = &room;
   peer.seats = seats;
@@ -204,6 +206,7 @@ void Rooms::join(Peer& peer, const json& m) {
                       {"game", room.stored.game},
                       {"seed", room.stored.seed},
                       {"present", present(room)},
+                      {"joined", everJoined(room)},
                       {"lastSeq", lastSeq}}));
   for (std::size_t n = static_cast<std::size_t>(since) + 1; n <= room.committed; ++n) {
     const Move& mv = room.stored.moves[n - 1];
@@ -381,8 +384,16 @@ json Rooms::present(const Room& room) const {
   return seats;
 }
 
+json Rooms::everJoined(const Room& room) const {
+  json seats = json::array();
+  for (int seat = 1; seat <= 4; ++seat)
+    if (room.stored.joined[seat]) seats.push_back(seat);
+  return seats;
+}
+
 void Rooms::sendPresence(Room& room) {
-  broadcast(room, json{{"type", "presence"}, {"present", present(room)}});
+  broadcast(room,
+            json{{"type", "presence"}, {"present", present(room)}, {"joined", everJoined(room)}});
 }
 
 }  // namespace server

@@ -62,7 +62,8 @@ class Rooms {
   void broadcast(Room& room, const nlohmann::json& m);
   void sendPresence(Room& room);
   void refuse(Peer& peer, const std::string& message);
-  nlohmann::json present(const Room& room) const;
+  nlohmann::json present(const Room& room) const;     // the seats that have a page now
+  nlohmann::json everJoined(const Room& room) const;  // the seats whose link was ever opened
 
   Store& store_;
   std::function<void(std::function<void()>)> post_;

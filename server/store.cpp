@@ -12,7 +12,8 @@ namespace server {
 
 namespace {
 // Version 1: seats keep the digest of their token, not the token.
-constexpr int kVersion = 1;
+// Version 2: seats know whether their link was ever opened.
+constexpr int kVersion = 2;
 
 const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS rooms (code TEXT PRIMARY KEY, settings TEXT NOT NULL,
@@ -75,12 +76,12 @@ Store::Store(const std::string& path)
 
 // A file of an earlier version kept the tokens themselves: each becomes its
 // digest, then the file is rebuilt and its log emptied, so that no copy of a
-// token is left in free pages or in the log.
+// token is left in free pages or in the log. A seat that has moved was joined.
 void Store::upgrade() {
   int version = db_.execAndGet("PRAGMA user_version").getInt();
   if (version >= kVersion) return;
-  {
-    SQLite::Transaction transaction(db_);
+  SQLite::Transaction transaction(db_);
+  if (version < 1) {
     struct Seat {
       std::string room;
       int seat;
@@ -98,9 +99,12 @@ void Store::upgrade() {
       write.bind(3, s.seat);
       run(write);
     }
-    db_.exec("PRAGMA user_version=" + std::to_string(kVersion));
-    transaction.commit();
   }
+  db_.exec("ALTER TABLE seats ADD COLUMN joined INTEGER NOT NULL DEFAULT 0");
+  db_.exec("UPDATE seats SET joined = 1 WHERE last_seq > 0");
+  db_.exec("PRAGMA user_version=" + std::to_string(kVersion));
+  transaction.commit();
+  if (version >= 1) return;
   db_.exec("VACUUM");
   db_.exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
@@ -118,13 +122,14 @@ void Store::load(const std::function<void(StoredRoom&&)>& each) {
     r.lastUsed = s.getColumn(5).getInt64();
     rooms[r.code] = std::move(r);
   }
-  SQLite::Statement seats(db_, "SELECT room, seat, token, last_seq FROM seats");
+  SQLite::Statement seats(db_, "SELECT room, seat, token, last_seq, joined FROM seats");
   while (seats.executeStep()) {
     auto it = rooms.find(seats.getColumn(0).getString());
     int seat = seats.getColumn(1).getInt();
     if (it == rooms.end() || seat < 1 || seat > 4) continue;
     it->second.tokens[seat] = seats.getColumn(2).getString();
     it->second.lastSeq[seat] = seats.getColumn(3).getInt64();
+    it->second.joined[seat] = seats.getColumn(4).getInt() != 0;
   }
   SQLite::Statement moves(db_,
                           "SELECT m.room, m.seat, m.col, m.row FROM moves m JOIN rooms r ON "
@@ -149,7 +154,8 @@ void Store::create(const StoredRoom& r) {
   room.bind(5, static_cast<std::int64_t>(r.seed));
   room.bind(6, static_cast<std::int64_t>(r.lastUsed));
   room.exec();
-  SQLite::Statement seat(db_, "INSERT INTO seats VALUES (?, ?, ?, 0)");
+  SQLite::Statement seat(db_,
+                         "INSERT INTO seats (room, seat, token, last_seq) VALUES (?, ?, ?, 0)");
   for (int n = 1; n <= 4; ++n) {
     if (r.tokens[n].empty()) continue;
     seat.bind(1, r.code);
@@ -217,6 +223,17 @@ bool Store::addMoves(const std::vector<NewMove>& moves) {
     }
     failureLog().note("", "moves not stored: " + std::string(e.what()));
     return false;
+  }
+}
+
+void Store::markJoined(const std::string& code, int seat) {
+  try {
+    SQLite::Statement s(db_, "UPDATE seats SET joined = 1 WHERE room = ? AND seat = ?");
+    s.bind(1, code);
+    s.bind(2, seat);
+    s.exec();
+  } catch (const std::exception& e) {
+    failureLog().note("", "a seat's first join not stored: " + std::string(e.what()));
   }
 }
 

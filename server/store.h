@@ -24,6 +24,7 @@ struct StoredRoom {
   int players = 2;
   std::array<std::string, 5> tokens;  // by seat 1..4: the token's digest; empty for no human seat
   std::array<long long, 5> lastSeq{};
+  std::array<bool, 5> joined{};  // by seat: its link was opened once
   int game = 0;
   std::uint32_t seed = 0;
   std::vector<Move> moves;  // the current game's, in order
@@ -53,6 +54,8 @@ class Store {
   bool addMoves(const std::vector<NewMove>& moves);
   // The time of a room's last use; a failure is logged and waits for the next touch.
   void touch(const std::string& code, std::int64_t when);
+  // A seat's link was opened for the first time; a failure is only logged.
+  void markJoined(const std::string& code, int seat);
 
  private:
   void upgrade();

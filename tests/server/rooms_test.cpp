@@ -130,8 +130,9 @@ TEST_F(RoomsTest, APageClosedDuringABroadcastCostsNoOtherPageAMessage) {
     for (const json& m : p->got)
       heard.push_back(m["type"] == "move" ? "move " + m["n"].dump() : m.dump());
     EXPECT_EQ(heard,
-              (std::vector<std::string>{"move 1", "move 2",
-                                        "{\"present\":[1,3,4],\"type\":\"presence\"}", "move 3"}));
+              (std::vector<std::string>{
+                  "move 1", "move 2",
+                  "{\"joined\":[1,2,3,4],\"present\":[1,3,4],\"type\":\"presence\"}", "move 3"}));
   }
   EXPECT_EQ(w1->got.size(), 1u);  // the move that closed it, and nothing after
   EXPECT_EQ(seat[2]->got.size(), 2u);
@@ -225,6 +226,7 @@ TEST_F(RoomsTest, EachRuleRefusesJustPastItsLimit) {
   EXPECT_NE(blue->lastError().find("does not hold seat 1"), std::string::npos);
   auto joined = again->take("joined").at(0);
   EXPECT_EQ(joined["present"], json::array({1, 2}));
+  EXPECT_EQ(joined["joined"], json::array({1, 2}));
   EXPECT_EQ(joined["lastSeq"], (json{{"1", 3}}));
 }
 
@@ -258,6 +260,7 @@ TEST_F(RoomsTest, AFailingDiskChangesNothingAndStopsNothing) {
   open();  // a restart: the page that has move 1 gets only move 2
   auto back = join(room, {"1"}, 1);
   EXPECT_EQ(back->got.at(0)["lastSeq"], (json{{"1", 2}}));
+  EXPECT_EQ(back->got.at(0)["joined"], json::array({1, 2}));  // red is away, not new
   EXPECT_EQ(back->take("move").at(0),
             (json{{"type", "move"}, {"game", 1}, {"n", 2}, {"seat", 1}, {"col", 6}, {"row", 6}}));
   rooms->leave(*back);
@@ -287,11 +290,14 @@ TEST_F(RoomsTest, NoTokenIsKeptOnDisk) {
         " last_seq INTEGER NOT NULL, PRIMARY KEY (room, seat)) WITHOUT ROWID;"
         "INSERT INTO rooms VALUES ('c0de', '{}', 2, 1, 7, 0);"
         "INSERT INTO seats VALUES ('c0de', 1, '" +
-        token + "', 4);");
+        token +
+        "', 4);"
+        "INSERT INTO seats VALUES ('c0de', 2, 'b0b0', 3);");
   }
   open();
   auto back = join({{"room", "c0de"}, {"tokens", {{"1", token}}}}, {"1"});
   EXPECT_EQ(back->got.at(0)["lastSeq"], (json{{"1", 4}})) << back->lastError();
+  EXPECT_EQ(back->got.at(0)["joined"], json::array({1, 2}));  // red had moved
   json room = create(4, "hhhh");
   join(room, {"1"});
   std::ifstream file(db, std::ios::binary), log(db + "-wal", std::ios::binary);

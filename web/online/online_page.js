@@ -90,7 +90,7 @@
     created: function (m) { return HEX.test(m.room) && seatMap(m.tokens, function (t) { return HEX.test(t); }); },
     joined: function (m) {
       return HEX.test(m.room) && seatList(m.seats) && settings(m.settings) && whole(m.game, 0, MAX_INT) &&
-        (m.game === 0 || whole(m.seed, 0, 4294967295)) && seatList(m.present) &&
+        (m.game === 0 || whole(m.seed, 0, 4294967295)) && seatList(m.present) && seatList(m.joined) &&
         seatMap(m.lastSeq, function (q) { return whole(q, 0, Number.MAX_SAFE_INTEGER); });
     },
     started: function (m) { return whole(m.game, 1, MAX_INT) && whole(m.seed, 0, 4294967295); },
@@ -98,7 +98,7 @@
       return whole(m.game, 1, MAX_INT) && whole(m.n, 1, Number.MAX_SAFE_INTEGER) && whole(m.seat, 1, 4) &&
         whole(m.col, 0, LAST_CELL) && whole(m.row, 0, LAST_CELL);
     },
-    presence: function (m) { return seatList(m.present); },
+    presence: function (m) { return seatList(m.present) && seatList(m.joined); },
     error: function (m) { return typeof m.message === 'string'; }
   };
 
@@ -132,7 +132,7 @@
       S.broken = null;
       S.seats = m.seats;
       S.settings = m.settings;
-      seen(m.present);
+      seen(m.present, m.joined);
       S.seats.forEach(function (seat) { S.seq[seat] = Math.max(S.seq[seat] || 0, m.lastSeq[seat] || 0); });
       // A move the server never took is lost with the connection: the player clicks again.
       if (S.outstanding && (m.lastSeq[S.outstanding.seat] || 0) < S.outstanding.seq) S.outstanding = null;
@@ -170,16 +170,17 @@
       if (S.outstanding && S.outstanding.seat === m.seat) S.outstanding = null;
       S.game.receive({ n: m.n, seat: m.seat, col: m.col, row: m.row }, S.again);
     },
-    presence: function (m) { seen(m.present); },
+    presence: function (m) { seen(m.present, m.joined); },
     error: function (m) {
       S.errors.push(m.message);
       message('The server says: ' + m.message);
     }
   };
 
-  function seen(present) {
+  // present: the seats with a page now; joined: those whose link was ever opened.
+  function seen(present, joined) {
     S.present = present;
-    present.forEach(function (seat) { S.seen[seat] = true; });
+    present.concat(joined).forEach(function (seat) { S.seen[seat] = true; });
     localStorage.setItem('spindrel-seen-' + S.room, JSON.stringify(S.seen));
   }
 

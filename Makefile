@@ -9,7 +9,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build and the tests need.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev \
            libmpg123-dev libmp3lame-dev libpng-dev libgtest-dev \
-           xvfb xauth xdotool x11-utils imagemagick python3 xz-utils \
+           xvfb xauth xdotool x11-utils imagemagick python3 xz-utils git \
            libboost-dev nlohmann-json3-dev libsqlite3-dev libsqlitecpp-dev libssl-dev libcli11-dev
 # And the ones only the package and its checks need: dpkg-shlibdeps and file
 # for CPack, then the checkers.

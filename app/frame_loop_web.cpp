@@ -1,5 +1,6 @@
 #include <emscripten.h>
 
+#include "app/page.h"
 #include "app/shell.h"
 #include "revisions/settings.h"
 
@@ -15,7 +16,9 @@ void displayFrame() {
   const double now = emscripten_get_now();
   if (lastPassMs != 0 && now - lastPassMs < framePeriodMs - jitterMs) return;
   lastPassMs = now;
-  runFrame();
+  // runFrame's pass, with the picture shown only when it changed.
+  advanceGame();
+  presentScene();
   if (!quitRequested) return;
   // A page cannot close itself: the game stops, keeps its last picture and
   // lets the page offer another game.

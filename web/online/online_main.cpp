@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "app/page.h"
 #include "app/shell.h"
 #include "board/cascade.h"
 #include "board/random.h"
@@ -65,8 +66,7 @@ void displayFrame() {
     advanceGame();
     EM_ASM({ Module['onlineAfterPass']($0); }, frame);
   }
-  drawScene();
-  SDL_Flip(screen);
+  presentScene();
   if (!quitRequested) return;
   emscripten_cancel_main_loop();
   shutDown();

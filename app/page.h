@@ -8,3 +8,6 @@
 // panel would. The frame rate on show is refreshed once a second. Tells the
 // page (Module.onPresent) after each picture shown.
 void presentScene();
+// Whether the picture has not changed for half a second of passes: the page
+// may then stop its passes until the player acts (app/frame_loop_web.cpp).
+bool sceneAtRest();

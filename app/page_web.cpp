@@ -23,6 +23,8 @@ int32_t shownCountdown = 0, shownWinner = 0;
 Uint32 shownAt = 0;
 bool shown = false;
 constexpr Uint32 frameRateRefreshMs = 1000;
+constexpr int restPasses = revision::framesPerSecond / 2;
+int unchangedPasses = 0;
 
 // Whether anything drawn differs from the picture on show; remembers it.
 bool changedSinceShown() {
@@ -47,9 +49,13 @@ bool changedSinceShown() {
 }
 }  // namespace
 
+bool sceneAtRest() { return unchangedPasses >= restPasses; }
+
 void presentScene() {
   const Uint32 now = SDL_GetTicks();
-  if (!changedSinceShown() && now - shownAt < frameRateRefreshMs) {
+  const bool changed = changedSinceShown();
+  unchangedPasses = changed ? 0 : unchangedPasses + 1;
+  if (!changed && now - shownAt < frameRateRefreshMs) {
     if constexpr (revision::diagnosticsEnabled) gameState->lastFrameTicks = now;
     return;
   }

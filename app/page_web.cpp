@@ -39,7 +39,8 @@ bool changedSinceShown() {
   });
   const auto* state = reinterpret_cast<const unsigned char*>(gameState);
   if (std::memcmp(shownState, state, clockAt) != 0 ||
-      std::memcmp(shownState + afterClock, state + afterClock, sizeof(GameState) - afterClock) != 0) {
+      std::memcmp(shownState + afterClock, state + afterClock, sizeof(GameState) - afterClock) !=
+          0) {
     changed = true;
     std::memcpy(shownState, state, sizeof(GameState));
   }

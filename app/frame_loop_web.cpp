@@ -49,7 +49,7 @@ void displayFrame() {
 // passes the rest skipped run first, at once: at rest they change nothing
 // drawn, and so the game has run as many passes as it would have at its pace.
 extern "C" EMSCRIPTEN_KEEPALIVE void spindrel_wake() {
-  if (restingSinceMs == 0) return;
+  if (restingSinceMs == 0) return keepSceneAwake();
   const double now = emscripten_get_now();
   for (double pass = restingSinceMs + framePeriodMs; pass + framePeriodMs <= now && !quitRequested;
        pass += framePeriodMs) {
@@ -57,6 +57,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void spindrel_wake() {
     presentScene();
   }
   restingSinceMs = 0;
+  keepSceneAwake();
   EM_ASM({
     if (typeof SDL != 'undefined' && SDL.audioContext) SDL.audioContext.resume();
   });

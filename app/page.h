@@ -11,3 +11,5 @@ void presentScene();
 // Whether the picture has not changed for half a second of passes: the page
 // may then stop its passes until the player acts (app/frame_loop_web.cpp).
 bool sceneAtRest();
+// Counts the half second afresh: the player has just acted.
+void keepSceneAwake();

@@ -51,6 +51,7 @@ bool changedSinceShown() {
 }  // namespace
 
 bool sceneAtRest() { return unchangedPasses >= restPasses; }
+void keepSceneAwake() { unchangedPasses = 0; }
 
 void presentScene() {
   const Uint32 now = SDL_GetTicks();

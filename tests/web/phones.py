@@ -113,5 +113,7 @@ def installs(t, base, stop_server):
         t.check(got == size, f"the icon {src} is {got}, the manifest says {size}")
     t.wait("navigator.serviceWorker.ready.then(r => r.active && r.active.state == 'activated')")
     stop_server()
+    page.call("Network.enable")
+    page.call("Network.setCacheDisabled", cacheDisabled=True)  # only the service worker keeps the files
     page.goto(base + "cspindrel.html?again")
     t.wait(f"{t.FRAME} > 5")

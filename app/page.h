@@ -8,8 +8,10 @@
 // panel would. The frame rate on show is refreshed once a second. Tells the
 // page (Module.onPresent) after each picture shown.
 void presentScene();
-// Whether the picture has not changed for half a second of passes: the page
-// may then stop its passes until the player acts (app/frame_loop_web.cpp).
-bool sceneAtRest();
-// Counts the half second afresh: the player has just acted.
-void keepSceneAwake();
+// When the picture has not changed for half a second of display frames and
+// no sound plays, stops the display frames and the sound device, which keeps
+// a phone's battery, until the page calls spindrel_wake: it does before it
+// hands the game a key, the pointer or a move. Called at the end of a
+// display frame. On waking it first calls catchUp, if any, with the time the
+// rest began (emscripten_get_now): the game page runs the passes it skipped.
+void restWhenIdle(void (*catchUp)(double sinceMs) = nullptr);

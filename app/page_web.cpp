@@ -1,4 +1,5 @@
 #include <SDL.h>
+#include <SDL_mixer.h>
 #include <emscripten.h>
 
 #include <cstddef>
@@ -25,6 +26,8 @@ bool shown = false;
 constexpr Uint32 frameRateRefreshMs = 1000;
 constexpr int restPasses = revision::framesPerSecond / 2;
 int unchangedPasses = 0;
+double restingSinceMs = 0;  // 0 while the display frames run
+void (*catchUpAfterRest)(double) = nullptr;
 
 // Whether anything drawn differs from the picture on show; remembers it.
 bool changedSinceShown() {
@@ -50,9 +53,6 @@ bool changedSinceShown() {
 }
 }  // namespace
 
-bool sceneAtRest() { return unchangedPasses >= restPasses; }
-void keepSceneAwake() { unchangedPasses = 0; }
-
 void presentScene() {
   const Uint32 now = SDL_GetTicks();
   const bool changed = changedSinceShown();
@@ -68,6 +68,30 @@ void presentScene() {
   EM_ASM({
     if (Module['onPresent']) Module['onPresent']();
   });
+}
+
+// A running sound device costs as much as the display frames.
+void restWhenIdle(void (*catchUp)(double)) {
+  if (quitRequested || unchangedPasses < restPasses || Mix_Playing(-1) != 0) return;
+  catchUpAfterRest = catchUp;
+  restingSinceMs = emscripten_get_now();
+  emscripten_pause_main_loop();
+  EM_ASM({
+    if (typeof SDL != 'undefined' && SDL.audioContext) SDL.audioContext.suspend();
+  });
+}
+
+// After a key, the pointer or a move the game stays awake half a second.
+extern "C" EMSCRIPTEN_KEEPALIVE void spindrel_wake() {
+  unchangedPasses = 0;
+  if (restingSinceMs == 0) return;
+  if (catchUpAfterRest) catchUpAfterRest(restingSinceMs);
+  unchangedPasses = 0;
+  restingSinceMs = 0;
+  EM_ASM({
+    if (typeof SDL != 'undefined' && SDL.audioContext) SDL.audioContext.resume();
+  });
+  emscripten_resume_main_loop();
 }
 
 // The page's pointer on the game, in the game's own coordinates: 0 a move,

@@ -5,7 +5,7 @@ import base64, glob, os, re, shlex, shutil, signal, subprocess, sys, tempfile, t
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from chromium import Browser, start, stop, stop_all  # noqa: E402
-import phones  # noqa: E402
+import phone_online, phones  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # What the build says of the deliverables (facts.sh beside BIN).
@@ -111,6 +111,7 @@ def tests(base, now, server):
 
     phones.fits(sys.modules[__name__], base, S.shots, layout)
     phones.taps(sys.modules[__name__], base, blue_node)
+    phone_online.online(sys.modules[__name__], S.site, S.bin, S.scratch)
     S.page = S.page.browser.page(1024, 768)
     phones.installs(sys.modules[__name__], base, lambda: stop(server))
     x, y = blue_node(lambda: S.page.click(100, 420))  # the game page, loaded with the server stopped
@@ -156,6 +157,7 @@ def blue_node(new_game):
 
 def main():
     site, S.bin = (os.path.abspath(p) for p in sys.argv[1:3])
+    S.site = site
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # the finally below runs on a kill too
     S.scratch = scratch = tempfile.mkdtemp(prefix="spindrel-web-")
     try:

@@ -67,9 +67,6 @@ void displayFrame() {
     EM_ASM({ Module['onlineAfterPass']($0); }, frame);
   }
   presentScene();
-  // A rest skips the page's idle passes and runs none of them again: the page
-  // keeps each move with the pass it entered, so its game replays the same.
-  restWhenIdle();
   if (!quitRequested) return;
   emscripten_cancel_main_loop();
   shutDown();

@@ -1,7 +1,6 @@
 // The online page on a phone or a tablet: the board alone, fitted to the
 // screen (fit.js) beside the status when held sideways, above it when
-// upright; taps reach the game as the mouse does (pointer.js); the game
-// sleeps at rest and wakes for a key, the pointer or the room's move; a line
+// upright; taps reach the game as the mouse does (pointer.js); and a line
 // that says the page needs a connection while it has none.
 'use strict';
 
@@ -15,15 +14,7 @@
         : { width: innerWidth, height: innerHeight - 120 };
     }
   });
-  // At rest the game sleeps (battery); a key, the pointer or a move of the
-  // room wakes it first.
-  function wake() { if (Module._spindrel_wake) Module._spindrel_wake(); }
-  addEventListener('keydown', wake, true);
-  addEventListener('keyup', wake, true);
-  var game = window.online.game, receive = game.receive;
-  game.receive = function () { wake(); return receive.apply(game, arguments); };
   window.spindrelPointer(fit, function (kind, x, y) {
-    wake();
     if (Module._spindrel_pointer) Module._spindrel_pointer(kind, x, y);
   });
 

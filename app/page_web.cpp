@@ -29,6 +29,24 @@ int unchangedPasses = 0;
 double restingSinceMs = 0;  // 0 while the display frames run
 void (*catchUpAfterRest)(double) = nullptr;
 
+// A running sound device costs as much as the display frames: it rests
+// while the picture does and no sound plays.
+bool soundResting = false;
+void restSound(bool rest) {
+  if (rest == soundResting) return;
+  soundResting = rest;
+  EM_ASM(
+      {
+        if (typeof SDL != 'undefined' && SDL.audioContext) {
+          if ($0)
+            SDL.audioContext.suspend();
+          else
+            SDL.audioContext.resume();
+        }
+      },
+      rest);
+}
+
 // Whether anything drawn differs from the picture on show; remembers it.
 bool changedSinceShown() {
   bool changed = !shown || settleCountdown != shownCountdown || winner != shownWinner;
@@ -57,6 +75,7 @@ void presentScene() {
   const Uint32 now = SDL_GetTicks();
   const bool changed = changedSinceShown();
   unchangedPasses = changed ? 0 : unchangedPasses + 1;
+  if (changed) restSound(false);
   if (!changed && now - shownAt < frameRateRefreshMs) {
     if constexpr (revision::diagnosticsEnabled) gameState->lastFrameTicks = now;
     return;
@@ -70,15 +89,16 @@ void presentScene() {
   });
 }
 
-// A running sound device costs as much as the display frames.
+void restSoundWhenIdle() {
+  if (!quitRequested && unchangedPasses >= restPasses && Mix_Playing(-1) == 0) restSound(true);
+}
+
 void restWhenIdle(void (*catchUp)(double)) {
-  if (quitRequested || unchangedPasses < restPasses || Mix_Playing(-1) != 0) return;
+  restSoundWhenIdle();
+  if (!soundResting) return;
   catchUpAfterRest = catchUp;
   restingSinceMs = emscripten_get_now();
   emscripten_pause_main_loop();
-  EM_ASM({
-    if (typeof SDL != 'undefined' && SDL.audioContext) SDL.audioContext.suspend();
-  });
 }
 
 // After a key, the pointer or a move the game stays awake half a second.
@@ -88,9 +108,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void spindrel_wake() {
   if (catchUpAfterRest) catchUpAfterRest(restingSinceMs);
   unchangedPasses = 0;
   restingSinceMs = 0;
-  EM_ASM({
-    if (typeof SDL != 'undefined' && SDL.audioContext) SDL.audioContext.resume();
-  });
+  restSound(false);
   emscripten_resume_main_loop();
 }
 

@@ -15,6 +15,3 @@ void presentScene();
 // display frame. On waking it first calls catchUp, if any, with the time the
 // rest began (emscripten_get_now): the game page runs the passes it skipped.
 void restWhenIdle(void (*catchUp)(double sinceMs));
-// The sound device alone rests the same way, and runs again with the next
-// picture that changes: for a page whose passes must go on (online play).
-void restSoundWhenIdle();

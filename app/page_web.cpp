@@ -89,13 +89,9 @@ void presentScene() {
   });
 }
 
-void restSoundWhenIdle() {
-  if (!quitRequested && unchangedPasses >= restPasses && Mix_Playing(-1) == 0) restSound(true);
-}
-
 void restWhenIdle(void (*catchUp)(double)) {
-  restSoundWhenIdle();
-  if (!soundResting) return;
+  if (quitRequested || unchangedPasses < restPasses || Mix_Playing(-1) != 0) return;
+  restSound(true);
   catchUpAfterRest = catchUp;
   restingSinceMs = emscripten_get_now();
   emscripten_pause_main_loop();

@@ -67,7 +67,6 @@ void displayFrame() {
     EM_ASM({ Module['onlineAfterPass']($0); }, frame);
   }
   presentScene();
-  restSoundWhenIdle();
   if (!quitRequested) return;
   emscripten_cancel_main_loop();
   shutDown();

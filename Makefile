@@ -184,7 +184,7 @@ web-deps: deps
 	$(call install-missing,$(WEB_PACKAGES))
 
 web: web-deps configure
-	cmake --build $(BUILD) -j $(JOBS) --target spindrel_data
+	cmake --build $(BUILD) -j $(JOBS) --target spindrel_data spindrel_web_icons
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
 	  -DSPINDREL_DATA_DIR=$(abspath $(BUILD))/bin
 	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)

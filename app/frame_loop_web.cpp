@@ -1,15 +1,31 @@
 #include <emscripten.h>
 
+#include "app/page.h"
 #include "app/shell.h"
 
 namespace {
 double lastPassMs = 0;
 
+// The passes the rest skipped run at once: at rest they change nothing
+// drawn, and so the game has run as many passes as it would have at its pace.
+void catchUp(double sinceMs) {
+  const double now = emscripten_get_now();
+  for (double pass = sinceMs + framePeriodMs; pass + framePeriodMs <= now && !quitRequested;
+       pass += framePeriodMs) {
+    advanceGame();
+    presentScene();
+  }
+  lastPassMs = now - framePeriodMs;  // the next display frame runs a pass
+}
+
 void displayFrame() {
   const double now = emscripten_get_now();
   if (lastPassMs != 0 && now - lastPassMs < webShortestPassGapMs) return;
   lastPassMs = now;
-  runFrame();
+  // runFrame's pass, with the picture shown only when it changed.
+  advanceGame();
+  presentScene();
+  restWhenIdle(catchUp);
   if (!quitRequested) return;
   // A page cannot close itself: the game stops, keeps its last picture and
   // lets the page offer another game.

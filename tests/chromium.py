@@ -106,7 +106,9 @@ class Page:
                        " setTimeout(poll, 10); })(); })" % (seconds * 1000, condition, json.dumps(condition)))
 
     def click(self, x, y, *kinds):  # a left click on the canvas at (x, y), or the mouse events named
-        left, top = self.js("(r => [r.left, r.top])(Module.canvas.getBoundingClientRect())")
+        left, top, scale = self.js("(c => (r => [r.left, r.top, r.width / c.width])(c.getBoundingClientRect()))"
+                                   "(Module.canvas)")
         for kind in kinds or ("mouseMoved", "mousePressed", "mouseReleased"):
-            self.call("Input.dispatchMouseEvent", type=kind, x=left + x + 0.5, y=top + y + 0.5, clickCount=1,
+            self.call("Input.dispatchMouseEvent", type=kind, x=left + (x + 0.5) * scale, y=top + (y + 0.5) * scale,
+                      clickCount=1,
                       button="none" if kind == "mouseMoved" else "left")

@@ -33,9 +33,18 @@ foreach(rev ${SPINDREL_REVISIONS})
     ${CMAKE_SOURCE_DIR}/web/replay.html font.bmp ui.bmp nodes.bmp)
 endforeach()
 
-# The front page, the game pages' full screen, and the replay scenarios beside the replay pages.
-configure_file(${CMAKE_SOURCE_DIR}/web/index.html ${SPINDREL_SITE_DIR}/index.html COPYONLY)
-configure_file(${CMAKE_SOURCE_DIR}/web/screen.js ${SPINDREL_SITE_DIR}/screen.js COPYONLY)
+# The front page; the pages' full screen, fitting, pointer and offline
+# scripts; the manifest and its icons; and the replay scenarios beside the
+# replay pages.
+foreach(file index.html screen.js fit.js pointer.js offline.js manifest.webmanifest)
+  configure_file(${CMAKE_SOURCE_DIR}/web/${file} ${SPINDREL_SITE_DIR}/${file} COPYONLY)
+endforeach()
+foreach(size 192 512)
+  if(NOT EXISTS ${SPINDREL_DATA_DIR}/icon-${size}.png)
+    message(FATAL_ERROR "SPINDREL_DATA_DIR has no icon-${size}.png: build spindrel_web_icons there")
+  endif()
+  configure_file(${SPINDREL_DATA_DIR}/icon-${size}.png ${SPINDREL_SITE_DIR}/icon-${size}.png COPYONLY)
+endforeach()
 file(GLOB SPINDREL_REPLAY_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/replay/*.replay)
 foreach(script ${SPINDREL_REPLAY_SCRIPTS})
   get_filename_component(name ${script} NAME)
@@ -44,3 +53,14 @@ endforeach()
 
 # The online page, played through the game's server.
 include(${CMAKE_CURRENT_LIST_DIR}/online/online.cmake)
+
+# The service worker, written after every page with the list of the site's
+# files and a digest of them as its version.
+add_custom_target(spindrel_offline ALL
+  COMMAND ${CMAKE_COMMAND} -DSITE=${SPINDREL_SITE_DIR} -DTEMPLATE=${CMAKE_SOURCE_DIR}/web/sw.js.in
+    -P ${CMAKE_SOURCE_DIR}/web/offline.cmake
+  COMMENT "Writing the site's service worker")
+foreach(rev ${SPINDREL_REVISIONS})
+  add_dependencies(spindrel_offline ${SPINDREL_PROGRAM_${rev}})
+endforeach()
+add_dependencies(spindrel_offline spindrel-online)

@@ -4,7 +4,8 @@ DevTools pipe, against the desktop programs in BIN: game pages, a game, replay p
 import base64, glob, os, re, shlex, shutil, signal, subprocess, sys, tempfile, time, types
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from chromium import Browser, start, stop_all  # noqa: E402
+from chromium import Browser, start, stop, stop_all  # noqa: E402
+import phone_online, phones  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # What the build says of the deliverables (facts.sh beside BIN).
@@ -14,7 +15,7 @@ SIZES = {s: (int(FACTS[f"{r}_window_width"]), int(FACTS[f"{r}_window_height"]))
 FPS_X, FPS_Y = int(FACTS["current_board_origin_x"]) + 4 * int(FACTS["text_advance"]), int(FACTS["frame_rate_y"])
 FRAME_RATE = f"rectangle {FPS_X},{FPS_Y} {FPS_X + 59},{FPS_Y + 14}"  # the frame-rate digits follow the clock
 STATUS = "[200x15+0+8]"
-S = types.SimpleNamespace(failures=[], page=None)
+S = types.SimpleNamespace(failures=[], page=None, now=None, shots=None)
 
 
 def check(ok, what):
@@ -38,8 +39,8 @@ def wait(condition, seconds=60):
 FRAME = "(globalThis.MainLoop || Browser.mainLoop).currentFrameNumber"
 
 
-def frames(count):
-    wait(f"{FRAME} >= {js(FRAME) + count}")
+def frames(count):  # a game page at rest sleeps until woken, as a key or the pointer does
+    wait(f"{FRAME} >= {js(f'(Module._spindrel_wake && Module._spindrel_wake(), {FRAME})') + count}")
 
 
 def goto(url):
@@ -83,7 +84,7 @@ def desktop(tool, script):  # the lines for a script's text, in a folder of its 
     return run.stdout.splitlines(), folder
 
 
-def tests(base, now):
+def tests(base, now, server):
     for suffix, path in ((s, p) for s in SIZES for p in sorted(glob.glob(f"{ROOT}/tests/replay/*.replay"))):
         what = f"replay{suffix}.html?script={os.path.basename(path)}"
         try:
@@ -100,7 +101,7 @@ def tests(base, now):
         except Exception as e:
             check(False, f"{what}: {type(e).__name__}: {e}")
 
-    for suffix, (width, height) in SIZES.items():  # ends on cspindrel.html, for the game below
+    for suffix, (width, height) in SIZES.items():
         goto(base + (page := f"cspindrel{suffix}.html"))
         wait(f"{FRAME} > 5")
         check(js("[Module.canvas.width, Module.canvas.height]") == [width, height], f"{page}: canvas {width}x{height}")
@@ -108,17 +109,40 @@ def tests(base, now):
         panel = differing(canvas(now), f"{now}.bmp", f"[200x{height - 185}+0+185]")
         check(panel == 0, f"{page}: the panel is the desktop's (differing pixels: {panel})")
 
-    # Blue's turn as the desktop shows it, in frame 32 of a two-player game.
+    phones.fits(sys.modules[__name__], base, S.shots, layout)
+    phones.taps(sys.modules[__name__], base, blue_node)
+    phone_online.online(sys.modules[__name__], S.site, S.bin, S.scratch)
+    S.page = S.page.browser.page(1024, 768)
+    phones.installs(sys.modules[__name__], base, lambda: stop(server))
+    x, y = blue_node(lambda: S.page.click(100, 420))  # the game page, loaded with the server stopped
+    cell = constant("cell_size")
+    S.page.click(x + cell // 2, y + cell // 2, "mouseMoved")
+    frames(10)
+    before, node = canvas(f"{now}.before.png"), f"[{cell}x{cell}+{x}+{y}]"
+    S.page.click(x + cell // 2, y + cell // 2, "mousePressed", "mouseReleased")
+    frames(10)
+    check(differing(canvas(now), before, node) != 0, f"cspindrel.html offline: a click turns blue's node at {x},{y}")
+
+
+def layout(path):  # the board's origin, size and cell on a page's picture
+    r = next((r for s, r in (("-r1", "r1"), ("-r2", "r2"), ("-r3", "r3")) if s + "." in path), "current")
+    name = "" if path.startswith("index") else r
+    return [int(FACTS.get(f"{name}_board_{k}", 0)) for k in ("origin_x", "origin_y", "size")] + [constant("cell_size")]
+
+
+def blue_node(new_game):
+    """New Game by new_game() on the game page; on blue's turn as the desktop shows it, in frame 32 of a
+    two-player game, the top-left corner of a blue node's cell, found by a spot of its body that no arrow covers."""
+    now = S.now
     lines = desktop("spindrel-replay", f"seed 3\nframes 32\nat 1 click 100 420\nat 32 screenshot {now}.blue.bmp\n")[0]
     assert lines[-1].split()[2:4] == ["-1", "1"], "frame 32 of that game is no longer blue's turn"
     blue = f"{now}.blue.bmp"
-    S.page.click(100, 420)
+    new_game()
     deadline, seen = time.time() + 60, 0
     while seen < 2:  # blue's turn stays until blue moves: the computers' game only shows it in passing
         assert time.time() < deadline, "cspindrel.html: New Game never brought blue's turn"
         frames(10)
         seen = seen + 1 if differing(canvas(now), blue, STATUS) == 0 else 0
-    # A blue node, by a spot of its body that no arrow covers.
     step = constant("node_step")
     sheet, board, cell = pixels(f"{S.bin}/nodes.bmp"), pixels(now), constant("cell_size")
     arrows = 5 * step  # on the sheet the arrows follow the five bodies
@@ -128,16 +152,12 @@ def tests(base, now):
     x, y = next(((x, y) for x in range(ox, ox + n * cell, cell) for y in range(oy, oy + n * cell, cell)
                  if board(x + sx, y + sy) == sheet(step + sx, sy)), (None, None))
     assert x is not None, "cspindrel.html: no blue node on the board on blue's turn"
-    S.page.click(x + cell // 2, y + cell // 2, "mouseMoved")
-    frames(10)
-    before, node = canvas(f"{now}.before.png"), f"[{cell}x{cell}+{x}+{y}]"
-    S.page.click(x + cell // 2, y + cell // 2, "mousePressed", "mouseReleased")
-    frames(10)
-    check(differing(canvas(now), before, node) != 0, f"cspindrel.html: a click turns blue's node at {x},{y}")
+    return x, y
 
 
 def main():
     site, S.bin = (os.path.abspath(p) for p in sys.argv[1:3])
+    S.site = site
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # the finally below runs on a kill too
     S.scratch = scratch = tempfile.mkdtemp(prefix="spindrel-web-")
     try:
@@ -146,7 +166,9 @@ def main():
         port = re.search(r" port (\d+)", server.stdout.readline()).group(1)
         S.page = Browser(scratch, ("Page.loadEventFired", "Runtime.exceptionThrown", "Runtime.consoleAPICalled")
                          ).page(1024, 768)
-        tests(f"http://127.0.0.1:{port}/", f"{scratch}/now.png")
+        S.now, S.shots = f"{scratch}/now.png", os.path.join(os.path.dirname(site), "screens")
+        os.makedirs(S.shots, exist_ok=True)
+        tests(f"http://127.0.0.1:{port}/", S.now, server)
     except Exception as e:
         check(False, f"{type(e).__name__}: {e}")
     finally:

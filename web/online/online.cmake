@@ -5,7 +5,7 @@ target_link_libraries(spindrel-online PRIVATE spindrel_game_current)
 spindrel_web_page(spindrel-online online ${CMAKE_CURRENT_LIST_DIR}/online.html
   font.bmp ui.bmp nodes.bmp click.wav etm0507.mp3)
 target_link_options(spindrel-online PRIVATE "-sEXPORTED_RUNTIME_METHODS=['UTF8ToString']")
-foreach(script online_page.js online_view.js online_lockstep.js)
+foreach(script online_page.js online_view.js online_lockstep.js online_phone.js)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${script} ${SPINDREL_SITE_DIR}/${script} COPYONLY)
 endforeach()
 # The protocol's schema, generated for the page beside its scripts.

@@ -10,12 +10,12 @@ double lastPassMs = 0;
 // drawn, and so the game has run as many passes as it would have at its pace.
 void catchUp(double sinceMs) {
   const double now = emscripten_get_now();
-  for (double pass = sinceMs + framePeriodMs; pass + framePeriodMs <= now && !quitRequested;
-       pass += framePeriodMs) {
+  for (double pass = sinceMs + webFramePeriodMs; pass + webFramePeriodMs <= now && !quitRequested;
+       pass += webFramePeriodMs) {
     advanceGame();
     presentScene();
   }
-  lastPassMs = now - framePeriodMs;  // the next display frame runs a pass
+  lastPassMs = now - webFramePeriodMs;  // the next display frame runs a pass
 }
 
 void displayFrame() {

@@ -30,7 +30,8 @@ void paceFrame();
 // sooner than this after the last pass, so the game keeps the desktop's
 // speed; the few milliseconds under the game's period absorb the browser's
 // jitter. The game page and the online page both pace by it.
-inline constexpr double webShortestPassGapMs = 1000.0 / revision::framesPerSecond - 4.0;
+inline constexpr double webFramePeriodMs = 1000.0 / revision::framesPerSecond;
+inline constexpr double webShortestPassGapMs = webFramePeriodMs - 4.0;
 // Runs runFrame until a quit is requested, then shuts down. The desktop
 // loops here with paceFrame; the browser cannot block and runs one pass per
 // display frame (app/frame_loop_desktop.cpp, app/frame_loop_web.cpp).

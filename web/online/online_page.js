@@ -51,10 +51,7 @@
     print: function (line) { if (!S.game.catchingUp && !S.game.finishing) console.log(line); },
     onRuntimeInitialized: function () {
       Module.requestFullscreen = toggleFullscreen;  // F (screen.js)
-      // The board only: the canvas cropped to the board and a margin as wide as the one above it.
-      var left = Module._online_layout(0) - Module._online_layout(1);
-      canvas.style.marginLeft = -left + 'px';
-      $('screen').style.width = Module._online_layout(3) - left + 'px';
+      // The board only, fitted to the screen: online_phone.js (fit.js).
       S.ready = true;
       S.readyAt = performance.timeOrigin + performance.now();
       begin();

@@ -7,8 +7,8 @@ import phones  # noqa: E402
 
 
 def online(t, site, bin_dir, scratch):
-    """Both seats on one page held upright: on its turn, after a drag on the board and the page scrolled, a tap
-    on one of its nodes sends that node; the board is whole on screen at every device size."""
+    """Both seats on one page held upright: on its turn, after a drag on the board and the page scrolled, two
+    taps on one of its nodes send that node; the board is whole on screen at every device size."""
     server = Server(f"{bin_dir}/spindrel-server", site, scratch).start()
     host = create(t.S.page.browser, server.base, 1, ["browser", "browser"])[0]
     start_game(host, [host])
@@ -16,19 +16,22 @@ def online(t, site, bin_dir, scratch):
         phones.emulate(host, width, height, scale)
         host.wait("(t => t && t.atRest && t.human)(online.game.turn()) &&"  # and refitted
                   " new Promise(ok => requestAnimationFrame(() => requestAnimationFrame(ok)))", 30)
-        x, y, cell, size = host.layout()
+        x, y, width = host.js("[0, 1, 2].map(i => Module._online_layout(i))")
+        cell = host.cell_point(1, 0)[0] - host.cell_point(0, 0)[0]
+        size = width // cell
         m = host.js(phones.MEASURE % json.dumps([x, y, size, cell]))
         t.check(m["board"] and m["scroll"] <= 0 and (width != 390 or m["scale"] * 24 >= 15),
                 f"online.html playing at {name}: {m}")
         shot = host.call("Page.captureScreenshot", format="png")["data"]
         open(f"{t.S.shots}/{name}-online-game.png", "wb").write(base64.b64decode(shot))
     seat = host.js("online.game.turn().current")
-    col, row = host.choose(host.state()["trace"], seat, random.Random(1))
+    col, row = host.choose(host.state()["board"], seat, random.Random(1))
     a, b = phones.on_screen(host, x + 100, y + 100), phones.on_screen(host, x + 100, y + 300)
     for kind, points in (("touchStart", [a]), ("touchMove", [b]), ("touchEnd", [])):
         phones.touch(host, kind, *points)
     host.js("document.documentElement.style.height = '3000px'; scrollTo(0, 40)")
-    phones.tap(host, x + col * cell + cell // 2, y + row * cell + cell // 2)
+    for _ in range(2):  # the first tap marks the node, the second plays it
+        phones.tap(host, x + col * cell + cell // 2, y + row * cell + cell // 2)
     host.wait("online.sent.length", 20)
     sent = host.js("online.sent[0]")
     t.check(host.js("scrollY") > 0 and [sent["seat"], sent["col"], sent["row"]] == [seat, col, row],

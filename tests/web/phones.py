@@ -5,11 +5,12 @@ import base64, json, os
 DEVICES = (("phone-portrait", 390, 844, 3), ("phone-landscape", 844, 390, 3), ("tablet", 820, 1180, 2))
 PAGES = ("index.html", "cspindrel.html", "cspindrel-r1.html", "cspindrel-r2.html", "cspindrel-r3.html",
          "online.html", "replay-r2.html?script=keys_between_clicks.replay")
-# What the player sees of a page: the widest scroll, the zoom, the smallest visible text, and, with a picture,
+# What the player sees of a page: the widest scroll, the zoom, the smallest visible text (a drawing's own
+# lettering aside), and, with a picture,
 # its scale in CSS px per game pixel and whether each corner of the board is on screen and shows the canvas.
 MEASURE = """(([x, y, n, cell]) => { const c = globalThis.Module && Module.canvas.width ? Module.canvas : null;
   const r = c && c.getBoundingClientRect(), s = c ? r.width / c.width : 0;
-  const texts = [...document.querySelectorAll('body *')].filter(e => e.getClientRects().length &&
+  const texts = [...document.querySelectorAll('body *')].filter(e => e.getClientRects().length && !e.closest('svg') &&
     [...e.childNodes].some(t => t.nodeType == 3 && t.textContent.trim()));
   const seen = (gx, gy) => document.elementFromPoint(r.left + gx * s, r.top + gy * s) === c;
   const corners = [[x + 1, y + 1], [x + n * cell - 2, y + 1], [x + 1, y + n * cell - 2], [x + n * cell - 2, y + n * cell - 2]];

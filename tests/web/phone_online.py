@@ -30,8 +30,9 @@ def online(t, site, bin_dir, scratch):
     for kind, points in (("touchStart", [a]), ("touchMove", [b]), ("touchEnd", [])):
         phones.touch(host, kind, *points)
     host.js("document.documentElement.style.height = '3000px'; scrollTo(0, 40)")
-    for _ in range(2):  # the first tap marks the node, the second plays it
-        phones.tap(host, x + col * cell + cell // 2, y + row * cell + cell // 2)
+    phones.tap(host, x + col * cell + cell // 2, y + row * cell + cell // 2)  # marks the node
+    host.wait(f"online.game.marked().join() == '{col},{row}' && !online.sent.length", 20)
+    phones.tap(host, x + col * cell + cell // 2, y + row * cell + cell // 2)  # and plays it
     host.wait("online.sent.length", 20)
     sent = host.js("online.sent[0]")
     t.check(host.js("scrollY") > 0 and [sent["seat"], sent["col"], sent["row"]] == [seat, col, row],

@@ -1,5 +1,5 @@
 """The online page on a phone, through the game's server: the board fits and a tap sends the tapped node's move."""
-import base64, json, os, random, sys
+import base64, json, os, sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "online"))
 from browser_lib import Server, create, start_game  # noqa: E402
@@ -25,11 +25,14 @@ def online(t, site, bin_dir, scratch):
         shot = host.call("Page.captureScreenshot", format="png")["data"]
         open(f"{t.S.shots}/{name}-online-game.png", "wb").write(base64.b64decode(shot))
     seat = host.js("online.game.turn().current")
-    col, row = host.choose(host.state()["board"], seat, random.Random(1))
+    # The lowest of its nodes, and the page scrolled down as far as still shows it, whatever the room's seed.
+    col, row = host.js(f"[...Array({size * size}).keys()].map(i => [i % {size}, Math.floor(i / {size})])"
+                       ".filter(([c, r]) => online.game.playable(c, r)).sort((a, b) => b[1] - a[1])[0]")
     a, b = phones.on_screen(host, x + 100, y + 100), phones.on_screen(host, x + 100, y + 300)
     for kind, points in (("touchStart", [a]), ("touchMove", [b]), ("touchEnd", [])):
         phones.touch(host, kind, *points)
-    host.js("document.documentElement.style.height = '3000px'; scrollTo(0, 40)")
+    top = phones.on_screen(host, x + col * cell + cell // 2, y + row * cell + cell // 2)[1]
+    host.js(f"document.documentElement.style.height = '3000px'; scrollTo(0, {max(1, min(40, int(top) - 12))})")
     phones.tap(host, x + col * cell + cell // 2, y + row * cell + cell // 2)  # marks the node
     host.wait(f"online.game.marked().join() == '{col},{row}' && !online.sent.length", 20)
     phones.tap(host, x + col * cell + cell // 2, y + row * cell + cell // 2)  # and plays it

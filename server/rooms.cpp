@@ -377,18 +377,23 @@ void Rooms::broadcast(Room& room, const json& m) {
   }
 }
 
-json Rooms::present(const Room& room) const {
+namespace {
+// The seats 1..4 for which has(seat) holds.
+template <class Has>
+json seatsWhere(Has has) {
   json seats = json::array();
   for (int seat = 1; seat <= 4; ++seat)
-    if (room.holder[seat] != nullptr) seats.push_back(seat);
+    if (has(seat)) seats.push_back(seat);
   return seats;
+}
+}  // namespace
+
+json Rooms::present(const Room& room) const {
+  return seatsWhere([&](int seat) { return room.holder[seat] != nullptr; });
 }
 
 json Rooms::everJoined(const Room& room) const {
-  json seats = json::array();
-  for (int seat = 1; seat <= 4; ++seat)
-    if (room.stored.joined[seat]) seats.push_back(seat);
-  return seats;
+  return seatsWhere([&](int seat) { return room.stored.joined[seat]; });
 }
 
 void Rooms::sendPresence(Room& room) {

@@ -139,7 +139,7 @@ window.OnlineView = function (S, address) {
     var turn = S.game.turn(), status = S.game.status();
     replace('seats', seatsHtml(turn, status));
     replace('turn', turnLine(turn, status));
-    replace('counters', status ? 'Round ' + (status.rounds + 1) + ' \u00b7 ' + status.moves + ' moves' : '');
+    replace('counters', status ? 'Round ' + (status.rounds + 1) + ' \u00b7 ' + status.moves + (status.moves === 1 ? ' move' : ' moves') : '');
     var end = result(turn, status);
     $('result').hidden = !end;
     replace('result', end);

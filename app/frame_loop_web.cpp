@@ -13,7 +13,7 @@ void catchUp(double sinceMs) {
   for (double pass = sinceMs + webFramePeriodMs; pass + webFramePeriodMs <= now && !quitRequested;
        pass += webFramePeriodMs) {
     advanceGame();
-    presentScene();
+    presentScene(drawScene);
   }
   lastPassMs = now - webFramePeriodMs;  // the next display frame runs a pass
 }
@@ -24,7 +24,7 @@ void displayFrame() {
   lastPassMs = now;
   // runFrame's pass, with the picture shown only when it changed.
   advanceGame();
-  presentScene();
+  presentScene(drawScene);
   restWhenIdle(catchUp);
   if (!quitRequested) return;
   // A page cannot close itself: the game stops, keeps its last picture and

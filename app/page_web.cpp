@@ -71,7 +71,9 @@ bool changedSinceShown() {
 }
 }  // namespace
 
-void presentScene() {
+void forgetShownScene() { shown = false; }
+
+void presentScene(void (*draw)()) {
   const Uint32 now = SDL_GetTicks();
   const bool changed = changedSinceShown();
   unchangedPasses = changed ? 0 : unchangedPasses + 1;
@@ -82,7 +84,7 @@ void presentScene() {
   }
   shown = true;
   shownAt = now;
-  drawScene();
+  draw();
   SDL_Flip(screen);
   EM_ASM({
     if (Module['onPresent']) Module['onPresent']();

@@ -161,6 +161,7 @@ def two_players(browser, server, replay, scratch, shots):
     watcher.wait("online.game.begun && !online.game.catchingUp", 60)
     pages.append(watcher)
 
+    watcher.wait("document.getElementById('turn').textContent.startsWith('You are watching')", 10)
     check(watcher.text("#turn").startswith("You are watching") and "Esc" not in watcher.text("#keys"),
           f"the watcher reads that it is watching: {watcher.text('#turn')}")
 

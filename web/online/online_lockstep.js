@@ -112,21 +112,21 @@ window.OnlineGame = function (Module, options) {
     return 1;
   };
 
-  Module.onlineAfterPass = function (pass) {
-    var rest = call('at_rest') === 1;
+  Module.onlineAfterPass = function (pass, quiet) {
+    var rest = call('at_rest') === 1, cameToRest = rest && !wasAtRest;
+    wasAtRest = rest;  // before the records are told: the page reads the turn then
     if (enteredRecord) {
       // A move the rules refuse leaves the board at rest and the turn where it was.
       enteredRecord.outcome = rest ? 'refused' : 'applied';
       if (rest) finish(enteredRecord, board()); else waiting.push(enteredRecord);
       enteredRecord = null;
     }
-    if (rest && !wasAtRest) {
+    if (cameToRest) {
       var line = board();
       game.rests.push([pass, line]);
       waiting.forEach(function (record) { finish(record, line); });
       waiting = [];
     }
-    wasAtRest = rest;
     if (game.finishing && call('winner') !== 0) {
       game.finishing = false;
       game.endedAt = performance.timeOrigin + performance.now();
@@ -143,7 +143,7 @@ window.OnlineGame = function (Module, options) {
       game.catchingUp = false;
       game.caughtUpAt = performance.timeOrigin + performance.now();
     }
-    if (options.onPass && !sliceRunning) options.onPass(pass);
+    if (options.onPass && !quiet) options.onPass(pass);
   };
 
   // Unpaced slices, one after another through a message channel (no timer
@@ -163,6 +163,15 @@ window.OnlineGame = function (Module, options) {
     sliceRunning = true;
     channel.port2.postMessage(0);
   }
+
+  // The page may rest while the board waits for a person's move (or the game
+  // is won) and nothing is left to enter; a move wakes it (receive).
+  Module.onlineMayRest = function () {
+    return !game.stopped && !game.catchingUp && !game.finishing && !game.queue.length && wasAtRest &&
+      (human(current()) || call('winner') !== 0) ? 1 : 0;
+  };
+  // A resting page makes up the passes it skipped before anything changes.
+  game.wake = function () { if (game.begun && !game.stopped) Module._spindrel_wake(); };
 
   Module.onlineStopped = function () {
     game.stopped = true;
@@ -212,6 +221,7 @@ window.OnlineGame = function (Module, options) {
   // or that nobody looks at, runs unpaced, unless it plays the game again at
   // the game's pace.
   game.receive = function (move, paced) {
+    game.wake();
     game.queue.push(move);
     if (!paced && (game.queue.length > 1 || document.hidden)) {
       game.catchingUp = true;

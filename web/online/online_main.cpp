@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/page.h"
 #include "app/shell.h"
 #include "board/board_text.h"
 #include "board/cascade.h"
@@ -84,24 +85,37 @@ void drawMark() {
   fillRect(node->x + size - markWidth, node->y, markWidth, size, white);
 }
 
-void present() {
+// The board, the mark and the pointer: online, the canvas has no panel.
+void drawOnline() {
   drawBackground();
   drawBoard();
   drawMark();
   drawSprite(gameState->mouseX, gameState->mouseY, SlotPointer);
-  SDL_Flip(screen);
 }
 
 // One pass if the page asks for it (index: the passes already run in this
-// display frame or slice).
-bool runPass(int index) {
+// display frame or slice). A quiet pass is not the page's to show: it runs
+// in an unpaced slice or makes up a rest.
+bool runPass(int index, bool quiet) {
   if (quitRequested ||
       !EM_ASM_INT({ return Module['onlineBeforePass']($0, $1); }, frame + 1, index))
     return false;
   ++frame;
   advanceGame();
-  EM_ASM({ Module['onlineAfterPass']($0); }, frame);
+  EM_ASM({ Module['onlineAfterPass']($0, $1); }, frame, quiet);
   return true;
+}
+
+// The display frames a rest skipped, made up at once without drawing: at
+// rest a display frame runs one pass, which changes nothing drawn, so the
+// game has run as many passes as it would have awake.
+void catchUpRest(double sinceMs) {
+  const double now = emscripten_get_now();
+  for (double at = sinceMs + webFramePeriodMs; at + webFramePeriodMs <= now; at += webFramePeriodMs) {
+    for (int pass = 0; runPass(pass, true); ++pass) {
+    }
+  }
+  lastDisplayMs = 0;  // the next display frame runs its passes
 }
 
 void stopIfQuit() {
@@ -121,10 +135,13 @@ void displayFrame() {
   lastDisplayMs = now;
   takeBrowserEvents();
   if (unpaced) return;
-  for (int pass = 0; runPass(pass); ++pass) {
+  for (int pass = 0; runPass(pass, false); ++pass) {
   }
-  present();
+  presentScene(drawOnline);
   stopIfQuit();
+  // While the board waits for a person and the picture stays the same, the
+  // page rests until a move, a key or the pointer wakes it.
+  if (EM_ASM_INT({ return Module['onlineMayRest'](); })) restWhenIdle(catchUpRest);
 }
 
 void enterClick(int32_t x, int32_t y) {
@@ -183,7 +200,7 @@ EMSCRIPTEN_KEEPALIVE int online_unpaced(double budgetMs) {
   soundOn = false;
   const double start = emscripten_get_now();
   int passes = 0;
-  while (runPass(passes)) {
+  while (runPass(passes, true)) {
     ++passes;
     if ((passes & 15) == 0 && emscripten_get_now() - start >= budgetMs) break;
   }
@@ -193,12 +210,15 @@ EMSCRIPTEN_KEEPALIVE int online_unpaced(double budgetMs) {
 // Back to the game's pace: one picture now.
 EMSCRIPTEN_KEEPALIVE void online_paced() {
   unpaced = false;
-  present();
+  forgetShownScene();
+  presentScene(drawOnline);
   stopIfQuit();
 }
 
 // The marked node (keyboard or a first tap), kept on the board; off with -1.
 EMSCRIPTEN_KEEPALIVE void online_mark(int column, int row) {
+  spindrel_wake();
+  forgetShownScene();
   const bool off = column < 0 || row < 0;
   markColumn = off ? -1 : std::min(column, revision::boardSize - 1);
   markRow = off ? -1 : std::min(row, revision::boardSize - 1);

@@ -228,6 +228,11 @@
     S.game.mark(-1, -1);
     sendMove(turn.current, col, row);
   }
+  // A key, or the tab shown or hidden, wakes a resting game first (a hidden
+  // page runs no passes, resting or not).
+  addEventListener('keydown', S.game.wake, true);
+  addEventListener('keyup', S.game.wake, true);
+  document.addEventListener('visibilitychange', S.game.wake);
   // The keys: the arrows move the mark (the first marks the board's middle),
   // Enter or Space plays the marked node.
   var STEPS = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] };

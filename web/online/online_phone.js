@@ -15,6 +15,7 @@
     }
   });
   window.spindrelPointer(fit, function (kind, x, y) {
+    window.online.game.wake();
     if (Module._spindrel_pointer) Module._spindrel_pointer(kind, x, y);
   });
 

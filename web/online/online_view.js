@@ -127,14 +127,22 @@ window.OnlineView = function (S, address) {
     return 'Waiting for ' + NAMES[seat - 1] + (presence(seat) === 'away' ? ' to come back' : ' to open their invite link');
   }
 
+  // How to play here: by touch on a screen without a mouse, else by mouse and keys.
+  var touch = matchMedia('(hover: none) and (pointer: coarse)');
+  touch.addEventListener('change', function () { view.show(); });
+  function keysLine() {
+    if (touch.matches) return S.seats.length ? 'Tap one of your nodes on your turn to mark it, then tap it again to play it' : '';
+    return S.seats.length ? 'Click one of your nodes on your turn, or pick it with the arrow keys ' +
+      'and play it with Enter \u00b7 S: sound on/off \u00b7 F: full screen \u00b7 Esc: leave the game'
+      : 'S: sound on/off \u00b7 F: full screen';
+  }
+
   view.show = function () {
     $('create').hidden = !!S.room;
     $('room').hidden = !S.room;
     $('screen').hidden = !S.game.begun;
-    $('keys').hidden = !S.game.begun;
-    $('keys').textContent = (S.seats.length ? 'Click one of your nodes on your turn, or pick it with the arrow keys ' +
-      'and play it with Enter \u00b7 S: sound on/off \u00b7 F: full screen \u00b7 Esc: leave the game'
-      : 'S: sound on/off \u00b7 F: full screen');
+    $('keys').hidden = !S.game.begun || !keysLine();
+    $('keys').textContent = keysLine();
     if (!S.room || !S.settings) return;
     var turn = S.game.turn(), status = S.game.status();
     replace('seats', seatsHtml(turn, status));
@@ -176,6 +184,7 @@ window.OnlineView = function (S, address) {
     var Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) return;
     audio = audio || new Context();
+    audio.resume();
     var tone = audio.createOscillator(), gain = audio.createGain(), t = audio.currentTime;
     tone.frequency.value = 660;
     gain.gain.setValueAtTime(0.15, t);
@@ -183,6 +192,7 @@ window.OnlineView = function (S, address) {
     tone.connect(gain).connect(audio.destination);
     tone.start(t);
     tone.stop(t + 0.16);
+    tone.onended = function () { audio.suspend(); };  // a running context costs a phone's battery
     S.beeps = (S.beeps || 0) + 1;
   }
 

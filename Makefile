@@ -106,7 +106,7 @@ soak: configure
 bench: build
 	cd $(BUILD)/bin && ../tools/spindrel-bench --runs 5
 	cd $(BUILD)/bin && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
-	  ../tools/spindrel-bench --cpu ./CSpindrel 10 5 2>/dev/null
+	  ../tools/spindrel-bench --cpu ./CSpindrel --seconds 10 --runs 5 2>/dev/null
 
 # Installs into $(DESTDIR)$(PREFIX). The files installed and the folders the
 # install created are kept in the build folder, so that uninstall removes

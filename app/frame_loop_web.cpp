@@ -5,6 +5,7 @@
 
 namespace {
 double lastPassMs = 0;
+long passes = 0;  // run since the page opened, made-up ones included
 
 // The passes the rest skipped run at once: at rest they change nothing
 // drawn, and so the game has run as many passes as it would have at its pace.
@@ -12,6 +13,7 @@ void catchUp(double sinceMs) {
   const double now = emscripten_get_now();
   for (double pass = sinceMs + webFramePeriodMs; pass + webFramePeriodMs <= now && !quitRequested;
        pass += webFramePeriodMs) {
+    ++passes;
     advanceGame();
     presentScene(drawScene);
   }
@@ -23,6 +25,7 @@ void displayFrame() {
   if (lastPassMs != 0 && now - lastPassMs < webShortestPassGapMs) return;
   lastPassMs = now;
   // runFrame's pass, with the picture shown only when it changed.
+  ++passes;
   advanceGame();
   presentScene(drawScene);
   restWhenIdle(catchUp);
@@ -36,5 +39,8 @@ void displayFrame() {
   });
 }
 }  // namespace
+
+// The passes run so far, for the page's tests.
+extern "C" EMSCRIPTEN_KEEPALIVE long spindrel_passes() { return passes; }
 
 void runFrameLoop() { emscripten_set_main_loop(displayFrame, 0, 1); }

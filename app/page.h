@@ -3,10 +3,10 @@
 // game as SDL's mouse events (app/page_web.cpp; the browser build only).
 #pragma once
 
-// Draws the scene (draw: drawScene on the game page) and shows it, unless nothing drawn has changed since the
-// picture on show: then it only keeps the frame-rate clock, as drawing the
-// panel would. The frame rate on show is refreshed once a second. Tells the
-// page (Module.onPresent) after each picture shown.
+// Draws the scene (draw: drawScene on the game page) and shows it, unless nothing drawn has changed
+// since the picture on show: then it only keeps the frame-rate clock, as drawing the panel would.
+// The frame rate on show is refreshed once a second. Tells the page (Module.onPresent) after each
+// picture shown.
 void presentScene(void (*draw)());
 // The next presentScene draws, changed or not: for what is drawn beside the
 // game, such as the online page's mark.

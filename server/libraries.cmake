@@ -1,5 +1,6 @@
 # The online part (spindrel-server and the load tool) needs Boost's Beast and
-# Asio, nlohmann's JSON, SQLiteCpp, OpenSSL's libcrypto and CLI11; the game builds without them.
+# Asio, nlohmann's JSON, SQLiteCpp, OpenSSL's libcrypto and CLI11 (tools/cli11.cmake); the game builds
+# without them.
 # SPINDREL_SERVER=AUTO (the default) builds it where all are present, ON
 # insists on it, OFF leaves it out.
 set(SPINDREL_SERVER AUTO CACHE STRING "Build the online server and load tool: AUTO, ON or OFF")
@@ -10,9 +11,6 @@ if(SPINDREL_SERVER)
   find_package(Threads QUIET)
   find_package(SQLiteCpp QUIET)
   find_package(OpenSSL QUIET COMPONENTS Crypto)
-  # CLI11 is header-only; its CMake files lie in different places across
-  # Debian releases, its header does not.
-  find_path(CLI11_INCLUDE_DIR CLI/CLI.hpp)
   set(missing)
   foreach(pair Boost:Boost_FOUND nlohmann-json:nlohmann_json_FOUND threads:Threads_FOUND
                SQLiteCpp:SQLiteCpp_FOUND OpenSSL-libcrypto:OpenSSL_FOUND CLI11:CLI11_INCLUDE_DIR)
@@ -31,7 +29,5 @@ if(SPINDREL_SERVER)
   else()
     set(SPINDREL_WITH_SERVER ON)
     include(${CMAKE_CURRENT_LIST_DIR}/protocol.cmake)
-    add_library(spindrel_cli11 INTERFACE)
-    target_include_directories(spindrel_cli11 SYSTEM INTERFACE ${CLI11_INCLUDE_DIR})
   endif()
 endif()

@@ -105,6 +105,18 @@ class Page:
                        " catch {} v ? ok(v) : Date.now() > end ? no(new Error('waited for ' + %s)) :"
                        " setTimeout(poll, 10); })(); })" % (seconds * 1000, condition, json.dumps(condition)))
 
+    def sleeps(self, seconds=30):  # whether the display frames stop (a page at rest sleeps) within seconds
+        frame, deadline = "(globalThis.MainLoop || Browser.mainLoop).currentFrameNumber", time.time() + seconds
+        while time.time() < deadline:
+            if self.js(f"new Promise(ok => (f => setTimeout(() => ok({frame} == f), 300))({frame}))"):
+                return True
+        return False
+
+    def key(self, key, code):
+        for kind in ("keyDown", "keyUp"):
+            self.call("Input.dispatchKeyEvent", type=kind, key=key, code=key if key != " " else "Space",
+                      windowsVirtualKeyCode=code)
+
     def click(self, x, y, *kinds):  # a left click on the canvas at (x, y), or the mouse events named
         left, top, scale = self.js("(c => (r => [r.left, r.top, r.width / c.width])(c.getBoundingClientRect()))"
                                    "(Module.canvas)")

@@ -85,11 +85,6 @@ class Player(Page):
         for kind, points in (("touchStart", [{"x": left + x, "y": top + y}]), ("touchEnd", [])):
             self.call("Input.dispatchTouchEvent", type=kind, touchPoints=points)
 
-    def key(self, key, code):
-        for kind in ("keyDown", "keyUp"):
-            self.call("Input.dispatchKeyEvent", type=kind, key=key, code=key if key != " " else "Space",
-                      windowsVirtualKeyCode=code)
-
     def records(self):
         return self.js("online.game.records")
 

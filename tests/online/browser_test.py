@@ -73,6 +73,10 @@ def two_players(browser, server, replay, scratch, shots):
           a.text("#create") == "", f"whose turn it is, in each page's terms: {mover.text('#turn')} / "
           f"{other.text('#turn')}")
     mover.shot(shots, "game")
+    # The page that waits for the other's move sleeps; the move wakes it, and it makes up the passes it slept
+    # through before it enters the move.
+    asleep, before = other.sleeps(), other.js("[online.game.pass(), performance.timeOrigin + performance.now()]")
+    time.sleep(1)
     for page, how in ((mover, "keys"), (other, "tap")):
         s = page.state()
         col, row = page.choose(s["board"], s["turn"]["current"], rng)
@@ -93,6 +97,11 @@ def two_players(browser, server, replay, scratch, shots):
         page.wait(f"online.lastN > {s['lastN']}", 30)
         (a if page is b else b).wait(f"online.lastN > {s['lastN']}", 30)
         settled(pages)
+        if how == "keys":
+            entered, at = other.js("[online.game.clicks.at(-1)[0], online.game.appliedAt[online.lastN]]")
+            slept = (at - before[1]) * 60 / 1000
+            check(asleep and entered - before[0] >= slept - 5,
+                  f"the waiting page sleeps, and enters the move after making up {entered - before[0]} passes in {slept:.0f}")
         check((a if page is b else b).records()[-1] | {"board": 0} == {"n": s["lastN"] + 1, "seat": s["turn"]["current"],
               "col": col, "row": row, "outcome": "applied", "board": 0}, f"a move made by {how} reaches the other page")
     settled(pages)

@@ -122,6 +122,14 @@ def tests(base, now, server):
     S.page.click(x + cell // 2, y + cell // 2, "mousePressed", "mouseReleased")
     frames(10)
     check(differing(canvas(now), before, node) != 0, f"cspindrel.html offline: a click turns blue's node at {x},{y}")
+    # At rest the page sleeps; a key wakes it, and it makes up the passes it slept through at once.
+    asleep, before = S.page.sleeps(), js(f"[Module._spindrel_passes(), performance.now(), {FRAME}]")
+    time.sleep(1)
+    S.page.key("x", 88)
+    after = js("[Module._spindrel_passes(), performance.now()]")
+    slept = (after[1] - before[1]) * constant("frames_per_second") / 1000
+    check(asleep and after[0] - before[0] >= slept - 2 and S.page.wait(f"{FRAME} > {before[2]} + 5", 5),
+          f"cspindrel.html sleeps at rest; a key wakes it, and it makes up {after[0] - before[0]} passes in {slept:.0f}")
 
 
 def layout(path):  # the board's origin, size and cell on a page's picture

@@ -3,14 +3,15 @@
 // time and the CPU taken at the 60 Hz pace. Every figure is the median of
 // several runs. Run it in the folder that holds the data files.
 //
-//   spindrel-bench [--runs N]          the headless table (dummy video)
-//   spindrel-bench --cpu GAME SECONDS  CPU at the pace, under a real display
-//   (--startup-child and --paced-floor are its own helpers)
+//   spindrel-bench [--runs N]                        the headless table (dummy video)
+//   spindrel-bench --cpu GAME [--seconds S] [--runs N]  CPU at the pace, under a real display
+//   (--startup-child and --paced-floor are its own helpers; --help)
 #include <SDL.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -255,12 +256,28 @@ int cpuAtPace(const char* game, double seconds, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  CLI::App app{
+      "The game's speed figures, each the median of several runs; run it in the folder that "
+      "holds the data files. Without --cpu, the headless table (dummy video)."};
   int runs = 5;
-  if (argc >= 2 && std::strcmp(argv[1], "--startup-child") == 0) return startupChild();
-  if (argc >= 2 && std::strcmp(argv[1], "--paced-floor") == 0) return pacedFloor();
-  if (argc >= 4 && std::strcmp(argv[1], "--cpu") == 0)
-    return cpuAtPace(argv[2], std::atof(argv[3]), argc >= 5 ? std::atoi(argv[4]) : runs);
-  if (argc >= 3 && std::strcmp(argv[1], "--runs") == 0) runs = std::max(1, std::atoi(argv[2]));
+  double seconds = 10;
+  std::string game;
+  bool asStartupChild = false, asPacedFloor = false;
+  app.add_option("--runs", runs, "runs of each figure")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000));
+  app.add_option("--cpu", game, "GAME: the CPU the game takes at its pace, under a real display")
+      ->check(CLI::ExistingFile);
+  app.add_option("--seconds", seconds, "seconds of each --cpu run")
+      ->capture_default_str()
+      ->check(CLI::Range(1.0, 3600.0));
+  // Its own helpers, started by the figures above.
+  app.add_flag("--startup-child", asStartupChild)->group("");
+  app.add_flag("--paced-floor", asPacedFloor)->group("");
+  CLI11_PARSE(app, argc, argv);
+  if (asStartupChild) return startupChild();
+  if (asPacedFloor) return pacedFloor();
+  if (!game.empty()) return cpuAtPace(game.c_str(), seconds, runs);
 
   const double startup = measureStartup(runs);
   startHeadless();

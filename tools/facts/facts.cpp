@@ -41,5 +41,6 @@ int main(int argc, char** argv) {
   fact("node_step", layout::nodeStep);
   fact("text_advance", layout::textAdvance);
   fact("frame_rate_y", layout::frameRateY);
+  fact("frames_per_second", revision::framesPerSecond);
   return 0;
 }

@@ -111,7 +111,8 @@ bool runPass(int index, bool quiet) {
 // game has run as many passes as it would have awake.
 void catchUpRest(double sinceMs) {
   const double now = emscripten_get_now();
-  for (double at = sinceMs + webFramePeriodMs; at + webFramePeriodMs <= now; at += webFramePeriodMs) {
+  for (double at = sinceMs + webFramePeriodMs; at + webFramePeriodMs <= now;
+       at += webFramePeriodMs) {
     for (int pass = 0; runPass(pass, true); ++pass) {
     }
   }

@@ -7,10 +7,11 @@
 (function () {
   var $ = function (id) { return document.getElementById(id); };
   var ASIDE = 260 + 16;  // the status column and the gap before it
+  var MARGIN = 16;       // above the board, and as much below it when held sideways
   var fit = window.spindrelFit($('canvas'), $('screen'), {
     board: true,
     room: function () {
-      return innerWidth > innerHeight ? { width: innerWidth - ASIDE, height: innerHeight - 16 }
+      return innerWidth > innerHeight ? { width: innerWidth - ASIDE, height: innerHeight - 2 * MARGIN }
         : { width: innerWidth, height: innerHeight - 120 };
     }
   });

@@ -11,8 +11,6 @@
 
 (function () {
   var HEX = /^[0-9a-f]{32,128}$/i;
-  var MAX_INT = 2147483647;
-  var LAST_CELL = window.SpindrelProtocol.constants.lastCell;  // from the protocol's schema
   var $ = function (id) { return document.getElementById(id); };
 
   var link = new URLSearchParams(location.hash.slice(1));
@@ -68,41 +66,39 @@
     onStopped: leave
   });
 
-  // What the server may send; anything else means the connection is broken.
-  function whole(v, low, high) { return Number.isInteger(v) && v >= low && v <= high; }
-  function seatList(v) { return Array.isArray(v) && v.length <= 4 && v.every(function (s) { return whole(s, 1, 4); }); }
-  function seatMap(v, check) {
-    return v !== null && typeof v === 'object' && !Array.isArray(v) &&
-      Object.keys(v).every(function (k) { return /^[1-4]$/.test(k) && check(v[k]); });
+  // What the server may send, as the protocol's schema says (protocol.js); anything else means the
+  // connection is broken. A joined message of a game under way also brings its seed.
+  var SCHEMA = window.SpindrelProtocol;
+  function isObject(v) { return v !== null && typeof v === 'object' && !Array.isArray(v); }
+  function fits(v, type) {
+    if (type === 'hex') return typeof v === 'string' && HEX.test(v);
+    if (type === 'string') return typeof v === 'string';
+    if (typeof type === 'string') return fits(v, SCHEMA.types[type]);
+    if (type.int) return Number.isInteger(v) && v >= type.int[0] && v <= type.int[1];
+    if (type['one of']) return type['one of'].indexOf(v) >= 0;
+    if (type.object) return isObject(v) && fields(v, type.object);
+    var list = type['list of'], map = type['seat map of'];
+    if (list) {
+      return Array.isArray(v) && (type.length === undefined || v.length === type.length) &&
+        (type['at most'] === undefined || v.length <= type['at most']) && v.every(function (x) { return fits(x, list); });
+    }
+    return !!map && isObject(v) && Object.keys(v).every(function (k) { return /^[1-4]$/.test(k) && fits(v[k], map); });
   }
-  function settings(v) {
-    return v !== null && typeof v === 'object' && (v.players === 2 || v.players === 4) &&
-      (v.sense === 'ccw' || v.sense === 'cw') && Array.isArray(v.seats) && v.seats.length === 4 &&
-      v.seats.every(function (s) {
-        return s !== null && typeof s === 'object' && (s.kind === 'human' || s.kind === 'computer') &&
-          (s.strength === 1 || s.strength === 2);
-      });
+  function fields(v, spec) {
+    return Object.keys(spec).every(function (name) {
+      var optional = name.slice(-1) === '?', key = optional ? name.slice(0, -1) : name;
+      return optional && v[key] === undefined || fits(v[key], spec[name]);
+    });
   }
-  var VALID = {
-    created: function (m) { return HEX.test(m.room) && seatMap(m.tokens, function (t) { return HEX.test(t); }); },
-    joined: function (m) {
-      return HEX.test(m.room) && seatList(m.seats) && settings(m.settings) && whole(m.game, 0, MAX_INT) &&
-        (m.game === 0 || whole(m.seed, 0, 4294967295)) && seatList(m.present) && seatList(m.joined) &&
-        seatMap(m.lastSeq, function (q) { return whole(q, 0, Number.MAX_SAFE_INTEGER); });
-    },
-    started: function (m) { return whole(m.game, 1, MAX_INT) && whole(m.seed, 0, 4294967295); },
-    move: function (m) {
-      return whole(m.game, 1, MAX_INT) && whole(m.n, 1, Number.MAX_SAFE_INTEGER) && whole(m.seat, 1, 4) &&
-        whole(m.col, 0, LAST_CELL) && whole(m.row, 0, LAST_CELL);
-    },
-    presence: function (m) { return seatList(m.present) && seatList(m.joined); },
-    error: function (m) { return typeof m.message === 'string'; }
-  };
+  function valid(m) {
+    var spec = isObject(m) && SCHEMA['to page'].hasOwnProperty(m.type) && SCHEMA['to page'][m.type];
+    return !!spec && fields(m, spec) && (m.type !== 'joined' || m.game === 0 || m.seed !== undefined);
+  }
 
   function receive(data) {
     var m = null;
     try { m = typeof data === 'string' ? JSON.parse(data) : null; } catch (e) { m = null; }
-    if (m === null || typeof m !== 'object' || !VALID.hasOwnProperty(m.type) || !VALID[m.type](m))
+    if (!valid(m))
       return broken('the server sent something this page cannot read');
     HANDLERS[m.type](m);
     show();

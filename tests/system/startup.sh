@@ -1,13 +1,10 @@
 #!/bin/bash
-# Start-up of the real programs on SDL's dummy display, with data files
-# missing or spoilt, one table row a run, each in a folder of its own. A
-# sheet that fails is reported with its own line and ends the start-up; the
-# sheets after it are never opened (they are FIFOs without a writer there,
-# so opening one would hang). A sheet or sound that loads, however odd, and
-# a missing audio device let the game play until it is asked to quit. Sound
-# goes through SDL's disk driver into a raw file (16-bit stereo): the
-# opening deal's firings are heard, and a spoilt firing sound is silence.
-# Only the game prints, and never about sound. Every run exits with 0.
+# Start-up of the real programs with data files missing or spoilt, one table
+# row a run in a folder of its own. A sheet that fails ends the start-up with
+# its own line; the sheets after it are FIFOs without a writer, which would
+# hang if opened. Anything that loads, however odd, and a missing audio
+# device let the game play until asked to quit; the disk audio driver shows
+# the deal's firings heard and a spoilt firing sound silent. Exit code 0.
 #   startup.sh OUTPUT_DIR SOURCE_DIR BUILD_DIR
 set -u
 out=$1

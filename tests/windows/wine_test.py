@@ -69,11 +69,9 @@ def boot():
         subprocess.run(["wineserver", "-w"], env=env, timeout=120)  # the registry written out
         check(code == 0, f"a new Wine prefix: wineboot exit code {code}")
         open(template + ".done", "w").close()
-    prefix = os.environ["WINEPREFIX"]  # hard links, but for the registry files Wine rewrites
-    shutil.copytree(template, prefix, symlinks=True, copy_function=os.link)
-    for reg in glob.glob(os.path.join(template, "*.reg")):
-        os.remove(os.path.join(prefix, os.path.basename(reg)))
-        shutil.copy(reg, prefix)
+    # Hard links, but for the registry files Wine rewrites.
+    shutil.copytree(template, os.environ["WINEPREFIX"], symlinks=True,
+                    copy_function=lambda a, b: (shutil.copy if a.endswith(".reg") else os.link)(a, b))
     started.append(subprocess.Popen(["wineserver", "-f", "-p"]))  # one server for every program here
     PrefixProcesses(prefix)
 

@@ -76,7 +76,8 @@ def check_bad_input(port):
         while True:
             red.recv()
     move(blue, 1, 0, 0, 2)
-    assert [blue.expect("move")["n"] for _ in range(21)] == list(range(1, 22))
+    heard = [blue.expect("move") for _ in range(21)]
+    assert [m["n"] for m in heard] == list(range(1, 22)) and heard[-1]["seat"] == 1, heard[-1]
     return [room, other, *tokens.values(), *other_tokens.values()]
 
 

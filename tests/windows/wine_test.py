@@ -69,8 +69,8 @@ def boot():
         subprocess.run(["wineserver", "-w"], env=env, timeout=120)  # the registry written out
         check(code == 0, f"a new Wine prefix: wineboot exit code {code}")
         open(template + ".done", "w").close()
-    # Hard links, but for the registry files Wine rewrites.
-    shutil.copytree(template, os.environ["WINEPREFIX"], symlinks=True,
+    prefix = os.environ["WINEPREFIX"]  # hard links, but for the registry files Wine rewrites
+    shutil.copytree(template, prefix, symlinks=True,
                     copy_function=lambda a, b: (shutil.copy if a.endswith(".reg") else os.link)(a, b))
     started.append(subprocess.Popen(["wineserver", "-f", "-p"]))  # one server for every program here
     PrefixProcesses(prefix)

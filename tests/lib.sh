@@ -43,14 +43,11 @@ play() {
   # SDL 2 under sdl12-compat takes the handler down and puts it back while
   # its subsystems start: wait for it again rather than kill the program.
   wait_for_sigterm_handler "$pid"
-  if kill -TERM "$pid" 2>/dev/null; then
-    wait "$pid"
-    status=$?
-  else
-    wait "$pid"
-    status=$?
-    fail "$program in $dir ended by itself with $status: $(cat "$dir/stdout" "$dir/stderr")"
-  fi
+  kill -TERM "$pid" 2>/dev/null
+  local asked=$?
+  wait "$pid"
+  status=$?
+  [ $asked = 0 ] || fail "$program in $dir ended by itself with $status: $(cat "$dir/stdout" "$dir/stderr")"
 }
 
 # fact BUILD NAME: what the build says of the game (BUILD/facts.sh, written

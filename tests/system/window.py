@@ -6,14 +6,7 @@ close request. Every program started here is killed when the test ends.
 
     window.py OUTPUT_DIR SOURCE_DIR BUILD_DIR
 """
-import ctypes
-import os
-import re
-import shlex
-import subprocess
-import sys
-import tempfile
-import time
+import ctypes, os, re, shlex, subprocess, sys, tempfile, time
 
 FACTS = dict(line.split("=", 1) for line in shlex.split(open(os.path.join(sys.argv[3], "facts.sh")).read()))
 CAPTION = FACTS["caption"]
@@ -135,16 +128,11 @@ def main(Game=Game):
     accepted = wait_for(lambda: game.click(origin[0] + 12, origin[1] + 12) or
                         "mouse clicked on grid 0 0" in game.output(), 20)
     check(accepted and wait_for(lambda: game.cell(*origin) != before, 5), "blue's click turns its corner node on screen")
-    run("xdotool", "key", "--window", game.window, "Escape")
-    game.ends("Escape")
-    for name in (FACTS[f"{r}_program"] for r in REVISIONS[1:]):
-        game = Game(name)
-        if name == FACTS["r2_program"]:
-            x.close(game.window)
-            game.ends("the window manager's close request")
-        else:
-            run("xdotool", "key", "--window", game.window, "Escape")
-            game.ends("Escape")
+    for name in (FACTS[f"{r}_program"] for r in REVISIONS):
+        game = game if name == FACTS["current_program"] else Game(name)
+        closed = name == FACTS["r2_program"]  # as the window manager asks, the others by Escape
+        x.close(game.window) if closed else run("xdotool", "key", "--window", game.window, "Escape")
+        game.ends("the window manager's close request" if closed else "Escape")
 
 
 def run_all(*steps):

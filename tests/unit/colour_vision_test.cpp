@@ -20,27 +20,19 @@ namespace {
 constexpr double minColourDifference = 15;
 constexpr int minShapeDifference = 40;
 
-using Matrix = std::array<std::array<double, 3>, 3>;
 using Lab = std::array<double, 3>;
 
-struct Vision {
+const struct Vision {
   const char* name;
-  Matrix m;
-};
-const Vision visions[] = {
-    {"normal", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}},
+  double m[9];
+} visions[] = {
+    {"normal", {1, 0, 0, 0, 1, 0, 0, 0, 1}},
     {"protanopia",
-     {{{0.152286, 1.052583, -0.204868},
-       {0.114503, 0.786281, 0.099216},
-       {-0.003882, -0.048116, 1.051998}}}},
+     {0.152286, 1.052583, -0.204868, 0.114503, 0.786281, 0.099216, -0.003882, -0.048116, 1.051998}},
     {"deuteranopia",
-     {{{0.367322, 0.860646, -0.227968},
-       {0.280085, 0.672501, 0.047413},
-       {-0.011820, 0.042940, 0.968881}}}},
+     {0.367322, 0.860646, -0.227968, 0.280085, 0.672501, 0.047413, -0.011820, 0.042940, 0.968881}},
     {"tritanopia",
-     {{{1.255528, -0.076749, -0.178779},
-       {-0.078411, 0.930809, 0.147602},
-       {0.004733, 0.691367, 0.303900}}}},
+     {1.255528, -0.076749, -0.178779, -0.078411, 0.930809, 0.147602, 0.004733, 0.691367, 0.303900}},
 };
 
 double toLinear(int channel) {
@@ -48,12 +40,12 @@ double toLinear(int channel) {
   return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
 
-Lab seenAs(uint32_t rgb, const Matrix& m) {
+Lab seenAs(uint32_t rgb, const double* m) {
   const double in[3] = {toLinear(rgb >> 16 & 0xFF), toLinear(rgb >> 8 & 0xFF),
                         toLinear(rgb & 0xFF)};
   double c[3];
   for (int i = 0; i < 3; ++i)
-    c[i] = std::clamp(m[i][0] * in[0] + m[i][1] * in[1] + m[i][2] * in[2], 0.0, 1.0);
+    c[i] = std::clamp(m[3 * i] * in[0] + m[3 * i + 1] * in[1] + m[3 * i + 2] * in[2], 0.0, 1.0);
   // sRGB primaries, D65 white.
   const double x = (0.4124564 * c[0] + 0.3575761 * c[1] + 0.1804375 * c[2]) / 0.95047;
   const double y = 0.2126729 * c[0] + 0.7151522 * c[1] + 0.0721750 * c[2];
@@ -109,12 +101,10 @@ struct Body {
 Body readPicture(const SDL_Surface* sheet, int left) {
   const uint32_t key = readRgb(sheet, 0, 0);
   Body body;
-  for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      const uint32_t rgb = readRgb(sheet, left + x, y);
-      body.mask[y * side + x] = rgb != key;
-      if (rgb != key) body.pixels.push_back(rgb);
-    }
+  for (int i = 0; i < side * side; ++i) {
+    const uint32_t rgb = readRgb(sheet, left + i % side, i / side);
+    body.mask[i] = rgb != key;
+    if (rgb != key) body.pixels.push_back(rgb);
   }
   return body;
 }
@@ -150,15 +140,13 @@ TEST(ColourVision, EveryTwoOwnersStayApartByColourAndByOutline) {
 
   static const char* const owners[5] = {"nobody", "blue", "red", "green", "yellow"};
   for (const Vision& v : visions) {
-    Lab mean[5];
+    Lab mean[5]{};
     for (int owner = 0; owner < 5; ++owner) {
       ASSERT_FALSE(bodies[owner].pixels.empty()) << owners[owner];
-      Lab sum{};
       for (uint32_t rgb : bodies[owner].pixels) {
         const Lab lab = seenAs(rgb, v.m);
-        for (int k = 0; k < 3; ++k) sum[k] += lab[k] / bodies[owner].pixels.size();
+        for (int k = 0; k < 3; ++k) mean[owner][k] += lab[k] / bodies[owner].pixels.size();
       }
-      mean[owner] = sum;
     }
     double least = 1e9;
     for (int a = 0; a < 5; ++a) {

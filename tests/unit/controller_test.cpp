@@ -30,26 +30,16 @@ GameState& humanGame(PlayerId owner = Nobody) {
   fillBoard(owner, North);
   return g;
 }
-
-// A two-player game: Blue holds the left half, Red the right.
-GameState& halves(Direction left, Direction right) {
-  GameState& g = humanGame();
-  g.fourPlayers = false;
-  forEachCell(
-      [=](int c, int r) { put(c, r, c < halfBoard ? Blue : Red, c < halfBoard ? left : right); });
-  return g;
-}
 }  // namespace
 
 TEST(Clicks, BoardBoundsAreStrictOnAllFourEdgesAndOnlyAnIdleTurnMoves) {
-  const int last = lastIndex;
   const struct {
     int x, y, cell;  // -1: misses the board
   } cases[] = {{boardOriginX, boardOriginY + 1, -1},
                {boardOriginX + 1, boardOriginY, -1},
                {boardOriginX + 1, boardOriginY + 1, 0},
                {boardOriginX + 24, boardOriginY + 23, 100},
-               {endX - 1, endY - 1, last * 100 + last},
+               {endX - 1, endY - 1, lastIndex * 100 + lastIndex},
                {endX, endY - 1, -1},
                {endX - 1, endY, -1}};
   for (const auto& k : cases) {
@@ -146,9 +136,13 @@ TEST(Clicks, ButtonEdgesOneClickPerFrameAndNewGameAppliesThePendingSettings) {
 }
 
 TEST(Rotation, ComputersWithoutAMoveAndTheWinner) {
-  // Every border node already points across: no computer finds a move, and
-  // each hands on two frames later.
-  GameState& g = halves(East, West);
+  // Two players, Blue on the left half and Red on the right, every border
+  // node already pointing across: no computer finds a move, and each hands on
+  // two frames later.
+  GameState& g = humanGame();
+  g.fourPlayers = false;
+  forEachCell(
+      [](int c, int r) { put(c, r, c < halfBoard ? Blue : Red, c < halfBoard ? East : West); });
   for (Seat& seat : g.seats) seat.computer = true;
   g.seats[1].aiMode = AiNormal;
   g.currentPlayer = Nobody;

@@ -2,23 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-
 #include "app/shell.h"
 #include "board/cascade.h"
 #include "render/sprites.h"
 
-void openTestScreen() {
-  if (!screen) {
-    ASSERT_TRUE(initVideo(32)) << SDL_GetError();
-  }
-}
+void openTestScreen() { ASSERT_TRUE(screen || initVideo(32)) << SDL_GetError(); }
 
 void loadTestSheets() {
   openTestScreen();
-  if (!sheets[Font] || !sheets[Ui] || !sheets[Nodes]) {
-    ASSERT_EQ(loadSheets(), nullptr);
-  }
+  ASSERT_TRUE((sheets[Font] && sheets[Ui] && sheets[Nodes]) || !loadSheets()) << SDL_GetError();
 }
 
 void fillBoard(PlayerId owner, Direction direction) {
@@ -47,8 +39,7 @@ GameState& resetGame() {
   });
   settleCountdown = -1;
   SDL_Event stale;
-  while (SDL_PollEvent(&stale)) {
-  }
+  while (SDL_PollEvent(&stale)) continue;
   return *gameState;
 }
 
@@ -56,7 +47,6 @@ void push(Uint8 type, int x, int y, int detail) {
   SDL_Event e{};
   e.type = type;
   if (type == SDL_MOUSEBUTTONDOWN) {
-    e.button.type = type;
     e.button.button = static_cast<Uint8>(detail);
     e.button.state = SDL_PRESSED;
     e.button.x = static_cast<Uint16>(x);
@@ -76,16 +66,6 @@ std::string frame() {
   return testing::internal::GetCapturedStdout();
 }
 
-std::string said(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return revision::diagnosticsEnabled ? text : "";
-}
-
 void clearScreen(uint32_t rgb) {
-  SDL_FillRect(screen, nullptr,
-               SDL_MapRGB(screen->format, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+  SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF));
 }

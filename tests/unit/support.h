@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "game/game_state.h"
@@ -25,6 +26,11 @@ inline void click(int x, int y) { push(SDL_MOUSEBUTTONDOWN, x, y); }
 // One frame of the rules (update, then the fuse ticks) and what it printed.
 std::string frame();
 // A diagnostic line as this build prints it: nothing where diagnostics are off.
-std::string said(const char* format, ...);
+template <typename... Values>
+std::string said(const char* format, Values... values) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, values...);
+  return revision::diagnosticsEnabled ? text : "";
+}
 
 void clearScreen(uint32_t rgb);

@@ -1,11 +1,8 @@
-// spindrel-soak GAMES SEED: the games SEED to SEED + GAMES - 1, each started
-// from its own seed and played to its winner or 20,000 frames through the
-// game's own frame logic, with random settings, clicks and S presses, on the
-// game library built with AddressSanitizer and UndefinedBehaviorSanitizer.
-// After every frame the board and the turn must be in a state the rules
-// allow. Prints games, frames, wins, the shortest and the longest game and a
-// digest of every frame of the last game. Exit code 1 at the first broken
-// rule, with the command that repeats that game; 2 on bad arguments.
+// spindrel-soak GAMES SEED: the games SEED to SEED + GAMES - 1, each from its
+// own seed to its winner or 20,000 frames, with random settings, clicks and S
+// presses, the rules checked after every frame (see HACKING.md). Exit code 1
+// at the first broken rule, with the command that repeats that game; 2 on
+// bad arguments.
 #include <SDL.h>
 
 #include <algorithm>

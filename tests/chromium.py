@@ -107,10 +107,10 @@ class Page:
 
     def sleeps(self, seconds=30):  # whether the display frames stop (a page at rest sleeps) within seconds
         frame, deadline = "(globalThis.MainLoop || Browser.mainLoop).currentFrameNumber", time.time() + seconds
-        while time.time() < deadline:
-            if self.js(f"new Promise(ok => (f => setTimeout(() => ok({frame} == f), 300))({frame}))"):
-                return True
-        return False
+        while not self.js(f"new Promise(ok => (f => setTimeout(() => ok({frame} == f), 300))({frame}))"):
+            if time.time() > deadline:
+                return False
+        return True
 
     def key(self, key, code):
         for kind in ("keyDown", "keyUp"):
@@ -122,5 +122,4 @@ class Page:
                                    "(Module.canvas)")
         for kind in kinds or ("mouseMoved", "mousePressed", "mouseReleased"):
             self.call("Input.dispatchMouseEvent", type=kind, x=left + (x + 0.5) * scale, y=top + (y + 0.5) * scale,
-                      clickCount=1,
-                      button="none" if kind == "mouseMoved" else "left")
+                      clickCount=1, button="none" if kind == "mouseMoved" else "left")

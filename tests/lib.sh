@@ -50,14 +50,12 @@ play() {
   [ $asked = 0 ] || fail "$program in $dir ended by itself with $status: $(cat "$dir/stdout" "$dir/stderr")"
 }
 
-# fact BUILD NAME: what the build says of the game (BUILD/facts.sh, written
-# by tools/facts): a layout number, the caption, the data files...
+# fact BUILD NAME: what the build says of the game (BUILD/facts.sh, by tools/facts).
 fact() { sed -n "s/^$2='\(.*\)'\$/\1/p" "$1/facts.sh"; }
 
-# installed_files PREFIX BUILD: every file an install into PREFIX holds, one
-# a line, sorted. /usr gets
-# Debian's layout for games, any other prefix bin/ and share/cspindrel/; the
-# programs are in libexec/cspindrel/ either way.
+# installed_files PREFIX BUILD: every file an install into PREFIX holds, one a
+# line, sorted. /usr gets Debian's layout for games, any other prefix bin/ and
+# share/cspindrel/; the programs are in libexec/cspindrel/ either way.
 installed_files() {
   local p=$1 bin=$1/bin data=$1/share/cspindrel program name desktop revision
   [ "$p" = /usr ] && bin=/usr/games data=/usr/share/games/cspindrel

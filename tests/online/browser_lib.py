@@ -1,5 +1,4 @@
-"""The game's server and the online page's players in headless Chromium: what the browser tests and the
-benchmark of online play share."""
+"""The game's server and the online page's players in headless Chromium, for the browser tests and benchmarks."""
 import base64, os, socket, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -79,11 +78,6 @@ class Player(Page):
         os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, name + ".png"), "wb") as out:
             out.write(base64.b64decode(self.call("Page.captureScreenshot", format="png")["data"]))
-
-    def tap(self, x, y):  # a touch on the canvas at (x, y)
-        left, top = self.js("(r => [r.left, r.top])(Module.canvas.getBoundingClientRect())")
-        for kind, points in (("touchStart", [{"x": left + x, "y": top + y}]), ("touchEnd", [])):
-            self.call("Input.dispatchTouchEvent", type=kind, touchPoints=points)
 
     def records(self):
         return self.js("online.game.records")

@@ -110,13 +110,7 @@ Body readPicture(const SDL_Surface* sheet, int left) {
 }
 }  // namespace
 
-TEST(ColourVision, TheColourDifferenceMatchesPublishedPairs) {
-  // Pairs 1, 7, 11, 17 and 25 of Sharma, Wu and Dalal's test data.
-  EXPECT_NEAR(ciede2000({50, 2.6772, -79.7751}, {50, 0, -82.7485}), 2.0425, 1e-4);
-  EXPECT_NEAR(ciede2000({50, 0, 0}, {50, -1, 2}), 2.3669, 1e-4);
-  EXPECT_NEAR(ciede2000({50, 2.5, 0}, {50, 0, -2.5}), 4.3065, 1e-4);
-  EXPECT_NEAR(ciede2000({50, 2.5, 0}, {73, 25, -18}), 27.1492, 1e-4);
-  EXPECT_NEAR(ciede2000({60.2574, -34.0099, 36.2677}, {60.4626, -34.1751, 39.4387}), 1.2644, 1e-4);
+TEST(ColourVision, TheVisionsSeeWhiteAsWhiteAndADeuteranopeConfusesRedAndGreen) {
   // White stays white, and a red and a green that everyone else tells apart
   // at once look alike to a deuteranope.
   for (const Vision& v : visions) EXPECT_NEAR(seenAs(0xFFFFFF, v.m)[0], 100, 0.5) << v.name;

@@ -5,9 +5,8 @@ import base64, json, os
 DEVICES = (("phone-portrait", 390, 844, 3), ("phone-landscape", 844, 390, 3), ("tablet", 820, 1180, 2))
 PAGES = ("index.html", "cspindrel.html", "cspindrel-r1.html", "cspindrel-r2.html", "cspindrel-r3.html",
          "online.html", "replay-r2.html?script=keys_between_clicks.replay")
-# What the player sees of a page: the widest scroll, the zoom, the smallest visible text (a drawing's own
-# lettering aside), and, with a picture,
-# its scale in CSS px per game pixel and whether each corner of the board is on screen and shows the canvas.
+# What the player sees of a page: the widest scroll, the zoom, the smallest visible text (a drawing's own lettering
+# aside), and, with a picture, its scale in CSS px per game pixel and whether each board corner shows the canvas.
 MEASURE = """(([x, y, n, cell]) => { const c = globalThis.Module && Module.canvas.width ? Module.canvas : null;
   const r = c && c.getBoundingClientRect(), s = c ? r.width / c.width : 0;
   const texts = [...document.querySelectorAll('body *')].filter(e => e.getClientRects().length && !e.closest('svg') &&
@@ -79,12 +78,9 @@ def taps(t, base, blue_node):
     t.check(t.js("given[4]") == [1, 100, 420], f"the panel's copy maps: {t.js('given')}")
     cell = t.constant("cell_size")
     a, b = on_screen(page, 400, 300), on_screen(page, 400, 420)
-    touch(page, "touchStart", a)
-    touch(page, "touchMove", b)
-    touch(page, "touchEnd")
-    touch(page, "touchStart", a, b)
-    touch(page, "touchMove", (a[0] - 60, a[1] - 60), (b[0] + 60, b[1] + 60))
-    touch(page, "touchEnd")
+    for kind, points in (("touchStart", [a]), ("touchMove", [b]), ("touchEnd", []), ("touchStart", [a, b]),
+                         ("touchMove", [(a[0] - 60, a[1] - 60), (b[0] + 60, b[1] + 60)]), ("touchEnd", [])):
+        touch(page, kind, *points)
     t.check(t.js("[scrollX, scrollY, visualViewport.scale]") == [0, 0, 1], "a drag and a pinch leave the page still")
     t.js("document.body.style.overflow = 'visible'; document.documentElement.style.height = '3000px'; scrollTo(0, 60)")
     t.frames(10)

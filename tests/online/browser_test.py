@@ -5,7 +5,7 @@ replayed by the desktop replay tool, must reach the same board at every rest. On
 a waiting page asleep; a move by keys; clicks that are no moves; moves the rules refuse; nonsense from the server;
 a page reopened; the server killed and restarted; a hidden tab's notification; the game watched again.
 Screenshots go to BIN/../online-shots/."""
-import os, random, shutil, signal, sys, tempfile, time
+import os, random, re, shutil, signal, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser_lib import Browser, Server, create, desktop_rests, play, player, start_game, stop_all  # noqa: E402
@@ -89,7 +89,8 @@ def two_players(browser, server, replay, scratch, shots):
     other.wait(f"online.lastN > {s['lastN']}", 30)
     settled(pages)
     entered, at = other.js("[online.game.clicks.at(-1)[0], online.game.appliedAt[online.lastN]]")
-    slept = (at - before[1]) * 60 / 1000
+    pace = int(re.search(r"frames_per_second='(\d+)'", open(f"{os.path.dirname(replay)}/../facts.sh").read())[1])
+    slept = (at - before[1]) * pace / 1000
     check(asleep and entered - before[0] >= slept - 5,
           f"the waiting page sleeps, and enters the move after making up {entered - before[0]} passes in {slept:.0f}")
     check(other.records()[-1] | {"board": 0} == {"n": s["lastN"] + 1, "seat": s["turn"]["current"], "col": col,

@@ -20,7 +20,7 @@ def check(ok, what):
 
 
 def settled(pages):  # every page has taken every move of the room, and the board is at rest
-    last = pages[0].js("online.lastN")
+    last = max(page.js("online.lastN") for page in pages)
     for page in pages:
         page.wait(f"online.lastN == {last} && online.game.records.length == {last} &&"
                   " online.game.records.every(r => r.board) && !online.game.catchingUp", 60)

@@ -84,15 +84,15 @@
     }
     return !!map && isObject(v) && Object.keys(v).every(function (k) { return /^[1-4]$/.test(k) && fits(v[k], map); });
   }
-  function fields(v, spec) {
-    return Object.keys(spec).every(function (name) {
+  function fields(v, shape) {
+    return Object.keys(shape).every(function (name) {
       var optional = name.slice(-1) === '?', key = optional ? name.slice(0, -1) : name;
-      return optional && v[key] === undefined || fits(v[key], spec[name]);
+      return optional && v[key] === undefined || fits(v[key], shape[name]);
     });
   }
   function valid(m) {
-    var spec = isObject(m) && SCHEMA['to page'].hasOwnProperty(m.type) && SCHEMA['to page'][m.type];
-    return !!spec && fields(m, spec) && (m.type !== 'joined' || m.game === 0 || m.seed !== undefined);
+    var shape = isObject(m) && SCHEMA['to page'].hasOwnProperty(m.type) && SCHEMA['to page'][m.type];
+    return !!shape && fields(m, shape) && (m.type !== 'joined' || m.game === 0 || m.seed !== undefined);
   }
 
   function receive(data) {

@@ -141,8 +141,9 @@ window.OnlineView = function (S, address) {
     $('create').hidden = !!S.room;
     $('room').hidden = !S.room;
     $('screen').hidden = !S.game.begun;
-    $('keys').hidden = !S.game.begun || !keysLine();
-    $('keys').textContent = keysLine();
+    var keys = keysLine();
+    $('keys').hidden = !S.game.begun || !keys;
+    $('keys').textContent = keys;
     if (!S.room || !S.settings) return;
     var turn = S.game.turn(), status = S.game.status();
     replace('seats', seatsHtml(turn, status));

@@ -92,8 +92,10 @@ class Page:
         self.call("Page.navigate", url=url)
         self.browser.until(self.mine("Page.loadEventFired"), seconds)
 
-    def close(self):
+    def close(self):  # with its browser context, whose idle connections would count against the server's limit
         self.browser.call("Target.closeTarget", targetId=self.target)
+        if getattr(self, "context", None):
+            self.browser.call("Target.disposeBrowserContext", browserContextId=self.context)
 
     def js(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, awaitPromise=True, returnByValue=True)

@@ -255,6 +255,13 @@ def four_players(browser, server, replay, scratch, shots):
           f" the rest unpaced: {out}; they read {results}")
     if all(out):
         c.shot(shots, "out")
+        # A watch link opened on the finished game catches up, then runs the computers' game in slices.
+        late = player(browser, c.js("location.origin + location.pathname + '#room=' + online.room"), 1)
+        late.wait("online.game.endedAt", 60)
+        boards = [[board for _, board in page.rests()] for page in (late, c)]
+        check(boards[0] == boards[1] and late.js("online.game.finishPasses") > 0, "a watch link on the finished"
+              f" game reaches its {len(boards[0])} boards at rest, the computers' game run in slices")
+        late.close()
 
 
 def main():

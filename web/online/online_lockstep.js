@@ -26,13 +26,15 @@ window.OnlineGame = function (Module, options) {
     caughtUpAt: null, // time the last catch-up ended
     finishingAt: null,// time the computers' game began to run unpaced
     endedAt: null,    // and when it ended
-    slices: 0         // unpaced slices run
+    slices: 0,        // unpaced slices run
+    finishPasses: 0   // passes of the computers' game the slices ran
   };
   var settingsClicks = [];  // [x, y] for passes 1, 2, ...
   var waiting = [];         // records whose board comes at the next rest
   var enteredRecord = null; // the record entered in the pass being run
   var wasAtRest = false;
   var sliceRunning = false;
+  var inSlice = false;      // passes run by a slice, not by a display frame
   var movesSeen = -1;       // the game's move count when the seats were last looked at
   var channel = new MessageChannel();
 
@@ -102,7 +104,9 @@ window.OnlineGame = function (Module, options) {
     var unpaced = game.catchingUp || game.finishing;
     // A board at rest with nothing to enter waits for the next display frame.
     if ((index > 0 || unpaced) && wasAtRest && !game.queue.length && started(pass) && !game.finishing) return 0;
-    if (!unpaced && index >= speed) return 0;
+    // A display frame never runs more than its share: the slices do the rest,
+    // so that the page answers between them.
+    if (!inSlice && index >= speed) return 0;
     if (pass <= settingsClicks.length) {
       call('click', settingsClicks[pass - 1][0], settingsClicks[pass - 1][1]);
       entered(pass);
@@ -150,7 +154,12 @@ window.OnlineGame = function (Module, options) {
   // clamping, no display frames), until the page is in step; then one picture.
   function slice() {
     if (game.stopped) { sliceRunning = false; return; }
-    call('unpaced', sliceMs);
+    var finishing = game.finishing;
+    inSlice = true;
+    try {
+      var passes = call('unpaced', sliceMs);
+      if (finishing) game.finishPasses += passes;
+    } finally { inSlice = false; }
     ++game.slices;
     if ((game.catchingUp || game.finishing) && !game.stopped) return channel.port2.postMessage(0);
     sliceRunning = false;

@@ -197,8 +197,8 @@ def two_players(browser, server, replay, scratch, shots):
     check(results == [name, name, name][:winner - 1] + ["You won"] + [name, name][winner - 1:],
           f"each page says the result in its player's terms: {results}")
     check(a.text("#start") == "New game, same seats" and a.js("!document.getElementById('start').disabled") and
-          "Watch this game again" in a.text("#again"), "after the win: a new game with the same seats, a link to"
-          " watch it again")
+          "Watch this game again" in a.text("#again") and a.text("#keys").startswith("S: sound"),
+          "after the win: a new game with the same seats, a link to watch it again, no node left to play")
     a.shot(shots, "end")
     again = player(browser, a.js("document.getElementById('again-link').value"), SPEED)
     again.wait(f"online.game.records.length == {len(records)} && online.game.turn().winner", 120)

@@ -130,11 +130,13 @@ window.OnlineView = function (S, address) {
   // How to play here: by touch on a screen without a mouse, else by mouse and keys.
   var touch = matchMedia('(hover: none) and (pointer: coarse)');
   touch.addEventListener('change', function () { view.show(); });
+  // Once the game is won, or this page's seats are out, no node is left to play.
   function keysLine() {
-    if (touch.matches) return S.seats.length ? 'Tap one of your nodes on your turn to mark it, then tap it again to play it' : '';
-    return S.seats.length ? 'Click one of your nodes on your turn, or pick it with the arrow keys ' +
-      'and play it with Enter \u00b7 S: sound on/off \u00b7 F: full screen \u00b7 Esc: leave the game'
-      : 'S: sound on/off \u00b7 F: full screen';
+    var turn = S.game.turn(), out = turn && S.game.status().out;
+    var plays = turn && turn.winner === 0 && S.seats.some(function (seat) { return !(seat in out); });
+    if (touch.matches) return plays ? 'Tap one of your nodes on your turn to mark it, then tap it again to play it' : '';
+    return (plays ? 'Click one of your nodes on your turn, or pick it with the arrow keys and play it with Enter \u00b7 ' : '') +
+      'S: sound on/off \u00b7 F: full screen' + (S.seats.length ? ' \u00b7 Esc: leave the game' : '');
   }
 
   view.show = function () {

@@ -36,6 +36,10 @@ namespace {
 
 constexpr std::size_t kMessageMax = 4096;
 constexpr std::size_t kQueueMax = 4096;  // messages waiting for a slow page
+// A connection's first request may come slowly; a kept-alive connection that
+// waits for another frees its place against the per-address limit sooner.
+constexpr std::chrono::seconds kFirstRequestWait{30};
+constexpr std::chrono::seconds kKeptAliveWait{5};
 
 // Keeps a connection counted against its address while any part of it lives.
 struct Counted {
@@ -185,13 +189,15 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
               std::shared_ptr<Counted> counted)
       : stream_(std::move(socket)), rooms_(rooms), limits_(limits), counted_(std::move(counted)) {}
 
-  void read() {
+  void read(bool keptAlive = false) {
     parser_.emplace();
     parser_->body_limit(kMessageMax);
-    stream_.expires_after(std::chrono::seconds(30));
+    stream_.expires_after(keptAlive ? kKeptAliveWait : kFirstRequestWait);
     http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                     [self = shared_from_this(), keptAlive](beast::error_code ec, std::size_t) {
                        if (!ec) return self->onRequest();
+                       // A kept-alive connection with no further request ends as it should.
+                       if (keptAlive && ec == beast::error::timeout) return;
                        if (auto why = failure(ec))
                          failureLog().note(self->counted_->where, "HTTP request: " + *why);
                      });
@@ -259,7 +265,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
                           self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
                           return;
                         }
-                        self->read();
+                        self->read(true);
                       });
   }
 

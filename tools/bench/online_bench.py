@@ -26,8 +26,8 @@ def catch_up(browser, url, what, done="online.game.caughtUpAt && !online.game.ca
         having.append(late.js(f"online.begunAt && online.game.{end} - Math.max(online.begunAt, online.movesAt)"))
         passes, moves, slices = late.js("[online.game.pass(), online.lastN, online.game.slices]")
         late.close()
-    print(f"catch-up of {what} ({moves} moves, {passes} passes, {slices} slices): median {statistics.median(answer):.0f} ms from the"
-          f" room's answer (runs: {', '.join(f'{t:.0f}' for t in answer)})" + (
+    print(f"catch-up of {what} ({moves} moves, {passes} passes, {slices} slices):"
+          f" median {statistics.median(answer):.0f} ms from the room's answer (runs: {', '.join(f'{t:.0f}' for t in answer)})" + (
               f"; {statistics.median(having):.0f} ms from the page having the moves" if all(having) else ""))
 
 

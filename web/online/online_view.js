@@ -130,10 +130,9 @@ window.OnlineView = function (S, address) {
   // How to play here: by touch on a screen without a mouse, else by mouse and keys.
   var touch = matchMedia('(hover: none) and (pointer: coarse)');
   touch.addEventListener('change', function () { view.show(); });
-  // Once the game is won, or this page's seats are out, no node is left to play.
-  function keysLine() {
-    var turn = S.game.turn(), out = turn && S.game.status().out;
-    var plays = turn && turn.winner === 0 && S.seats.some(function (seat) { return !(seat in out); });
+  // Once the game has its result for this page (won, or its seats out), no node is left to play.
+  function keysLine(turn, end) {
+    var plays = S.seats.length && turn && !end;
     if (touch.matches) return plays ? 'Tap one of your nodes on your turn to mark it, then tap it again to play it' : '';
     return (plays ? 'Click one of your nodes on your turn, or pick it with the arrow keys and play it with Enter \u00b7 ' : '') +
       'S: sound on/off \u00b7 F: full screen' + (S.seats.length ? ' \u00b7 Esc: leave the game' : '');
@@ -143,15 +142,14 @@ window.OnlineView = function (S, address) {
     $('create').hidden = !!S.room;
     $('room').hidden = !S.room;
     $('screen').hidden = !S.game.begun;
-    var keys = keysLine();
+    var turn = S.game.turn(), status = S.game.status(), end = result(turn, status);
+    var keys = keysLine(turn, end);
     $('keys').hidden = !S.game.begun || !keys;
     $('keys').textContent = keys;
     if (!S.room || !S.settings) return;
-    var turn = S.game.turn(), status = S.game.status();
     replace('seats', seatsHtml(turn, status));
     replace('turn', turnLine(turn, status));
     replace('counters', status ? 'Round ' + (status.rounds + 1) + ' \u00b7 ' + status.moves + (status.moves === 1 ? ' move' : ' moves') : '');
-    var end = result(turn, status);
     $('result').hidden = !end;
     replace('result', end);
     replace('invites', !turn && S.gameNumber === 0 ? linksHtml() : '');
